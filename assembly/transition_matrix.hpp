@@ -1,0 +1,37 @@
+// Assembly of the weighted transition matrix from bucketed transition codes.
+#ifndef ASSEMBLY_TRANSITION_MATRIX_HPP
+#define ASSEMBLY_TRANSITION_MATRIX_HPP
+
+#include <cstdint>
+
+#include "arrays/input_fault.hpp"
+
+// The inputs as the gateway read them; every array is read flat.
+struct AssemblyInputs {
+    std::int32_t size;  // a: the result is a x a
+    const double* weights;
+    std::int64_t weightCount;
+    const double* symbolList;  // 1-based symbols
+    std::int32_t listRows;     // the list's length is its row count
+    std::int64_t listCount;    // its number of elements
+    const double* codes;
+    std::int64_t codeCount;
+    const double* bucketEnds;  // running totals of the per-symbol counts
+    std::int64_t bucketEndCount;
+};
+
+// The number of listed symbols: the row count, or 0 when the list holds fewer
+// elements than rows (then it holds no symbol to read).
+std::int32_t listedSymbolCount(const AssemblyInputs& in);
+
+// Validates every listed symbol, its bucket bounds and each code in its
+// bucket; fills fault and returns false on the first that is outside the
+// contract. Reads nothing outside the inputs.
+bool checkAssemblyInputs(const AssemblyInputs& in, InputFault* fault);
+
+// Checked inputs and the zero-filled a x a result A -> for each listed symbol
+// in list order, adds its weight to A(to, from) for each code of its bucket,
+// in bucket order, one addition at a time.
+void assembleTransitionMatrix(const AssemblyInputs& in, double* A);
+
+#endif

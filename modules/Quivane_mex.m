@@ -1,0 +1,29 @@
+%QUIVANE_MEX  Weighted transition matrix from bucketed transition codes.
+%   A = Quivane_mex(X, w, list, codes, cum) returns the a x a matrix, a being
+%   the column count of X, in which every transition code in the bucket of a
+%   listed symbol adds that symbol's weight to A(to, from).
+%
+%   Inputs (real, full double arrays):
+%     X      only its column count a is used (the rows of S less one).
+%     w      symbol weights; w(s) is the weight of symbol s.
+%     list   symbols to use, 1-based, one per row: a row vector of several
+%            symbols is read as its first symbol alone. A symbol listed twice
+%            adds its weight twice.
+%     codes  the result of Ortesk_slots_mex.
+%     cum    cumsum of the counts from Ortesk_count_mex.
+%   Result:
+%     A      a x a; row r and column r stand for row r+1 of S. With 0/1
+%            entries, distinct rows, every symbol listed once and weights
+%            summing to 1, each column of A sums to 1 when the state space is
+%            closed under adding a symbol.
+%
+%   Example (the whole pipeline):
+%     S = [0 0; 1 0; 0 1; 1 1];
+%     counts = Ortesk_count_mex([], S);
+%     codes = Ortesk_slots_mex([], S, counts);
+%     A = Quivane_mex(zeros(1, size(S, 1) - 1), [0.25 0.75], [1; 2], codes, cumsum(counts))
+%
+%   Errors have identifiers Quivane_mex:<reason>, for instance
+%   Quivane_mex:badSymbol or Quivane_mex:badCode.
+%
+%   See also Ortesk_count_mex, Ortesk_slots_mex.

@@ -1,0 +1,175 @@
+// The stand-in host library: arrays, a scratch allocator with guard bytes that
+// reclaims everything when a call returns, and errors as C++ exceptions.
+#include "standin_host.hpp"
+
+#include <dlfcn.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+struct mxArray_tag {
+    standin::ArrayClass cls;
+    bool complex;
+    bool sparse;
+    std::size_t rows;
+    std::size_t cols;
+    std::vector<double> data;  // doubles of any class: the modules only read doubles
+    bool shapeOnly;
+};
+
+namespace standin {
+namespace {
+
+constexpr std::size_t kGuardBytes = 64;
+constexpr unsigned char kGuardByte = 0xA5;
+
+struct ScratchBlock {
+    unsigned char* base;
+    std::size_t bytes;
+};
+
+std::vector<ScratchBlock> gScratch;
+std::size_t gScratchBytes = 0;
+const char* gFunctionName = "";
+
+bool guardIntact(const ScratchBlock& block) {
+    for (std::size_t i = 0; i < kGuardBytes; ++i) {
+        if (block.base[block.bytes + i] != kGuardByte) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+HostError::HostError(std::string id, const std::string& message)
+    : std::runtime_error(message), id_(std::move(id)) {}
+HostError::~HostError() = default;
+
+mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<double>& values) {
+    mxArray* array = createArray(ArrayClass::Double, rows, cols, false, false);
+    if (!values.empty()) {
+        if (values.size() != rows * cols) throw std::invalid_argument("createDouble: wrong number of values");
+        array->data = values;
+    }
+    return array;
+}
+
+mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool complex, bool sparse) {
+    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false};
+}
+
+mxArray* createShapeOnly(std::size_t rows, std::size_t cols) {
+    return new mxArray_tag{ArrayClass::Double, false, false, rows, cols, {}, true};
+}
+
+void destroyArray(mxArray* array) { delete array; }
+
+std::vector<double> values(const mxArray* array) { return array->data; }
+
+MexFunction loadModule(const std::string& path) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) throw std::runtime_error(std::string("cannot load ") + path + ": " + dlerror());
+    void* entry = dlsym(library, "mexFunction");
+    if (!entry) throw std::runtime_error(path + " has no mexFunction");
+    return reinterpret_cast<MexFunction>(entry);
+}
+
+std::size_t releaseScratch() {
+    bool intact = true;
+    for (const ScratchBlock& block : gScratch) {
+        intact = intact && guardIntact(block);
+        std::free(block.base);
+    }
+    std::size_t bytes = gScratchBytes;
+    gScratch.clear();
+    gScratchBytes = 0;
+    if (!intact) throw std::logic_error("a scratch block was written past its end");
+    return bytes;
+}
+
+CallOutcome callGateway(MexFunction fn, const char* name, int nlhs, const std::vector<const mxArray*>& inputs) {
+    releaseScratch();
+    CallOutcome outcome;
+    mxArray* results[1] = {nullptr};
+    gFunctionName = name;
+    try {
+        fn(nlhs, results, static_cast<int>(inputs.size()), const_cast<const mxArray**>(inputs.data()));
+    } catch (const HostError& error) {
+        outcome.errorId = error.id();
+        outcome.errorMessage = error.what();
+        destroyArray(results[0]);
+        results[0] = nullptr;
+    }
+    gFunctionName = "";
+    outcome.result = results[0];
+    outcome.scratchBytes = releaseScratch();
+    return outcome;
+}
+
+}  // namespace standin
+
+using standin::ArrayClass;
+
+extern "C" {
+
+double* mxGetPr(const mxArray* array) {
+    if (array->shapeOnly) {
+        std::fprintf(stderr, "stand-in host: data of a shape-only array was requested\n");
+        std::abort();
+    }
+    return array->data.empty() ? nullptr : const_cast<double*>(array->data.data());
+}
+
+std::size_t mxGetM(const mxArray* array) { return array->rows; }
+std::size_t mxGetN(const mxArray* array) { return array->cols; }
+std::size_t mxGetNumberOfElements(const mxArray* array) { return array->rows * array->cols; }
+bool mxIsDouble(const mxArray* array) { return array->cls == ArrayClass::Double; }
+bool mxIsComplex(const mxArray* array) { return array->complex; }
+bool mxIsSparse(const mxArray* array) { return array->sparse; }
+
+const char* mxGetClassName(const mxArray* array) {
+    switch (array->cls) {
+        case ArrayClass::Double: return "double";
+        case ArrayClass::Single: return "single";
+        case ArrayClass::Int32: return "int32";
+        case ArrayClass::Logical: return "logical";
+        case ArrayClass::Char: return "char";
+    }
+    return "unknown";
+}
+
+void* mxCalloc(std::size_t count, std::size_t size) {
+    if (size != 0 && count > (SIZE_MAX - standin::kGuardBytes) / size) return nullptr;
+    std::size_t bytes = count * size;
+    auto* base = static_cast<unsigned char*>(std::calloc(bytes + standin::kGuardBytes, 1));
+    if (!base) return nullptr;
+    std::memset(base + bytes, standin::kGuardByte, standin::kGuardBytes);
+    standin::gScratch.push_back({base, bytes});
+    standin::gScratchBytes += bytes;
+    return base;
+}
+
+mxArray* mxCreateDoubleMatrix_700(int rows, int cols, mxComplexity complexity) {
+    if (rows < 0 || cols < 0) {
+        std::fprintf(stderr, "stand-in host: negative result dimensions %d x %d\n", rows, cols);
+        std::abort();
+    }
+    return standin::createArray(ArrayClass::Double, static_cast<std::size_t>(rows), static_cast<std::size_t>(cols),
+                                complexity == mxCOMPLEX, false);
+}
+
+const char* mexFunctionName(void) { return standin::gFunctionName; }
+
+void mexErrMsgIdAndTxt(const char* id, const char* format, ...) {
+    char message[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    throw standin::HostError(id, message);
+}
+
+}  // extern "C"

@@ -1,0 +1,61 @@
+// Test-side interface of the stand-in host: make arrays, load a module by file
+// name and call its gateway the way a host does (scratch reclaimed when the
+// call returns, errors caught at the call boundary).
+#ifndef STANDIN_HOST_HPP
+#define STANDIN_HOST_HPP
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "mex.h"
+
+namespace standin {
+
+enum class ArrayClass { Double, Single, Int32, Logical, Char };
+
+// What mexErrMsgIdAndTxt throws; caught by callGateway.
+class MEXHOST_API HostError : public std::runtime_error {
+public:
+    HostError(std::string id, const std::string& message);
+    ~HostError() override;
+    const std::string& id() const { return id_; }
+
+private:
+    std::string id_;
+};
+
+using MexFunction = void (*)(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+
+struct CallOutcome {
+    mxArray* result = nullptr;  // plhs[0] after a successful call; caller destroys it
+    std::string errorId;        // empty when the call succeeded
+    std::string errorMessage;
+    std::size_t scratchBytes = 0;  // total mxCalloc bytes of the call (never released early)
+    bool failed() const { return !errorId.empty(); }
+};
+
+// A real double m x n array holding values (column-major), or zeros when values is empty.
+MEXHOST_API mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<double>& values = {});
+// An array of any class and flags, zero-filled, for the type checks.
+MEXHOST_API mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool complex, bool sparse);
+// An array that claims rows x cols doubles but holds no data: reading it fails loudly.
+MEXHOST_API mxArray* createShapeOnly(std::size_t rows, std::size_t cols);
+MEXHOST_API void destroyArray(mxArray* array);
+MEXHOST_API std::vector<double> values(const mxArray* array);
+
+// Resolves mexFunction in the shared library at path; throws when it cannot.
+MEXHOST_API MexFunction loadModule(const std::string& path);
+
+// Calls fn as the host does; inputs are not owned. Throws std::logic_error when
+// the call wrote past the end of any scratch block.
+MEXHOST_API CallOutcome callGateway(MexFunction fn, const char* name, int nlhs,
+                                    const std::vector<const mxArray*>& inputs);
+
+// Scratch taken outside callGateway (kernel tests) lives until this is called.
+MEXHOST_API std::size_t releaseScratch();
+
+}  // namespace standin
+
+#endif

@@ -1,0 +1,83 @@
+#include "transitions/transition_codes.hpp"
+
+#include "arrays/scratch.hpp"
+#include "transitions/enumerate_transitions.hpp"
+
+namespace {
+
+constexpr double kInt32Max = 2147483647.0;
+
+// Each count whole and within int32, and their total too; starts[s] receives
+// the first position of bucket s.
+bool checkCounts(const double* counts, std::int32_t L, std::int64_t* starts, std::int64_t* total, InputFault* fault) {
+    std::int64_t running = 0;
+    for (std::int32_t s = 0; s < L; ++s) {
+        if (!isWholeInRange(counts[s], 0.0, kInt32Max)) {
+            setFault(*fault, "badCount",
+                     "Input 3 (counts): element %d must be a whole number from 0 to 2147483647; found %.17g.", s + 1,
+                     counts[s]);
+            return false;
+        }
+        starts[s] = running;
+        running += static_cast<std::int64_t>(counts[s]);
+        if (running > static_cast<std::int64_t>(kInt32Max)) {
+            setFault(*fault, "countTotalTooLarge",
+                     "Input 3 (counts): the counts must total at most 2147483647; the first %d already total %lld.",
+                     s + 1, static_cast<long long>(running));
+            return false;
+        }
+    }
+    *total = running;
+    return true;
+}
+
+}  // namespace
+
+double* countTransitions(const double* S, std::int32_t a, std::int32_t L) {
+    auto* counts = scratchArray<double>(static_cast<std::size_t>(L));
+    enumerateTransitions(S, a, L, [counts](std::int32_t, std::int32_t, std::int32_t symbol) { counts[symbol] += 1.0; });
+    return counts;
+}
+
+bool bucketTransitions(const double* S, const double* counts, std::int32_t a, std::int32_t L,
+                       std::int64_t countsAvailable, TransitionCodes* out, InputFault* fault) {
+    if (a > kMaxCodedStates) {
+        setFault(*fault, "tooManyStates",
+                 "Input 2 (S, the membership matrix) must have at most %d rows, the limit of the transition code "
+                 "to*1000000+from in 32 bits; found %d.",
+                 kMaxCodedStates, a);
+        return false;
+    }
+    if (countsAvailable < L) {
+        setFault(*fault, "countsTooShort",
+                 "Input 3 (counts) must hold at least L = %d elements, one per column of S; found %lld.", L,
+                 static_cast<long long>(countsAvailable));
+        return false;
+    }
+    auto* starts = scratchArray<std::int64_t>(static_cast<std::size_t>(L));
+    std::int64_t total = 0;
+    if (!checkCounts(counts, L, starts, &total, fault)) return false;
+
+    // One walk files each event while its bucket has room and counts them
+    // all, so a mismatch is found without a write outside the codes.
+    auto* seen = scratchArray<std::int64_t>(static_cast<std::size_t>(L));
+    auto* codes = scratchArray<double>(static_cast<std::size_t>(total));
+    enumerateTransitions(S, a, L, [=](std::int32_t to, std::int32_t from, std::int32_t symbol) {
+        if (seen[symbol] < static_cast<std::int64_t>(counts[symbol])) {
+            codes[starts[symbol] + seen[symbol]] = static_cast<double>(to * kCodeBase + from);
+        }
+        ++seen[symbol];
+    });
+    for (std::int32_t s = 0; s < L; ++s) {
+        if (seen[s] != static_cast<std::int64_t>(counts[s])) {
+            setFault(*fault, "countMismatch",
+                     "Input 3 (counts) must hold the transition counts of S; symbol %d has %lld transitions in S "
+                     "but counts gives %.17g.",
+                     s + 1, static_cast<long long>(seen[s]), counts[s]);
+            return false;
+        }
+    }
+    out->codes = codes;
+    out->codeCount = static_cast<std::int32_t>(total);
+    return true;
+}
