@@ -30,6 +30,9 @@ MEXHOST_API void* mxCalloc(std::size_t count, std::size_t size);
 MEXHOST_API mxArray* mxCreateDoubleMatrix_700(int rows, int cols, mxComplexity complexity);
 MEXHOST_API const char* mexFunctionName(void);
 [[noreturn]] MEXHOST_API void mexErrMsgIdAndTxt(const char* id, const char* format, ...);
+
+// The entry point each module defines.
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 }
 
 #endif

@@ -1,0 +1,111 @@
+#include "literal.hpp"
+
+#include <cstring>
+
+#include "arrays/column_major.hpp"
+#include "arrays/scratch.hpp"
+
+namespace literal {
+
+std::vector<double> forwardRecursion(double T, const double* O, const double* S, const double* P, std::int32_t n,
+                                     std::int32_t L, bool normalize) {
+    auto cells = static_cast<std::int32_t>(static_cast<double>(n) * T);
+    double* F = scratchArray<double>(static_cast<std::size_t>(cells));
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (static_cast<std::int32_t>(rowSum(S, i, n, L)) != 1) continue;
+        std::int32_t c = 0;
+        while (S[i + static_cast<std::int64_t>(c) * n] != 1.0) ++c;
+        F[i] = O[c];
+    }
+    auto K = static_cast<std::int32_t>(rowSum(S, n - 1, n, L));
+    std::int32_t* Q = positionsEqualInto(S, n - 1, n, L, K, 1.0);
+    for (std::int32_t t = 0; static_cast<double>(t + 1) < T; ++t) {
+        for (std::int32_t j = 0; j < n; ++j) {
+            double acc = 0.0;
+            for (std::int32_t k = 0; k < K; ++k) {
+                double p = P[j + static_cast<std::int64_t>(k) * n];
+                if (p == -1.0) continue;
+                auto pred = static_cast<std::int32_t>(p - 1.0);
+                double x = F[pred + static_cast<std::int64_t>(t) * n];
+                x = x + F[j + static_cast<std::int64_t>(t) * n];
+                x = x * O[Q[k] + static_cast<std::int64_t>(t + 1) * L];
+                acc = acc + x;
+            }
+            F[j + static_cast<std::int64_t>(t + 1) * n] = acc;
+        }
+        if (normalize) normalizeColumn(F, n, t + 1);
+    }
+    double* last = columnCopy(F, static_cast<std::int32_t>(T - 1.0), n);
+    return std::vector<double>(last, last + n);
+}
+
+std::vector<Event> transitionEvents(const double* S, std::int32_t a, std::int32_t L) {
+    std::vector<Event> events;
+    for (std::int32_t to = 1; to < a; ++to) {
+        for (std::int32_t from = 1; from < a; ++from) {
+            double* rTo = rowCopy(S, to, a, L);
+            double* rFrom = rowCopy(S, from, a, L);
+            double* D = vectorDifference(rFrom, rTo, L);
+            std::int32_t plus = countEqual(D, 0, 1, L, 1.0);
+            std::int32_t minus = countEqual(D, 0, 1, L, -1.0);
+            if (plus != 0) continue;
+            if (minus == 1) {
+                std::int32_t c = 0;
+                while (D[c] != -1.0) ++c;
+                events.push_back({to, from, c});
+            } else if (minus == 0) {
+                std::int32_t count = 0;
+                std::int32_t* symbols = positionsEqual(rTo, 0, 1, L, 1.0, &count);
+                for (std::int32_t m = 0; m < count; ++m) events.push_back({to, from, symbols[m]});
+            }
+        }
+    }
+    return events;
+}
+
+std::vector<double> transitionCounts(const double* S, std::int32_t a, std::int32_t L) {
+    std::vector<double> counts(static_cast<std::size_t>(L), 0.0);
+    for (const Event& e : transitionEvents(S, a, L)) counts[e.symbol] += 1.0;
+    return counts;
+}
+
+std::vector<double> transitionCodes(const double* S, const double* counts, std::int32_t a, std::int32_t L) {
+    std::vector<double> remaining(counts, counts + L);
+    std::vector<double> cum(static_cast<std::size_t>(L));
+    cum[0] = counts[0];
+    for (std::int32_t s = 1; s < L; ++s) cum[s] = cum[s - 1] + counts[s];
+    std::vector<double> codes(static_cast<std::size_t>(static_cast<std::int32_t>(cum[L - 1])), 0.0);
+    for (const Event& e : transitionEvents(S, a, L)) {
+        std::int32_t code = e.to * 1000000 + e.from;
+        auto slot = static_cast<std::int32_t>(cum[e.symbol] - remaining[e.symbol]);
+        codes[slot] = static_cast<double>(code);
+        remaining[e.symbol] = remaining[e.symbol] - 1.0;
+    }
+    return codes;
+}
+
+void assemble(std::int32_t a, const double* w, const double* list, std::int32_t M, const double* codes,
+              const double* cum, double* A) {
+    for (std::int32_t i = 0; i < M; ++i) {
+        auto l = static_cast<std::int32_t>(list[i]);
+        std::int32_t start = l == 1 ? 0 : static_cast<std::int32_t>(cum[l - 2]);
+        std::int32_t size =
+            l == 1 ? static_cast<std::int32_t>(cum[0]) : static_cast<std::int32_t>(cum[l - 1] - cum[l - 2]);
+        for (std::int32_t p = start; p < start + size; ++p) {
+            auto e = static_cast<std::int32_t>(codes[p]);
+            std::int32_t to = e / 1000000;
+            std::int32_t from = e - to * 1000000;
+            std::int64_t cell = (to - 1) + static_cast<std::int64_t>(from - 1) * a;
+            A[cell] = A[cell] + w[l - 1];
+        }
+    }
+}
+
+}  // namespace literal
+
+std::int64_t firstBitDifference(const std::vector<double>& a, const std::vector<double>& b) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::memcmp(&a[i], &b[i], sizeof(double)) != 0) return static_cast<std::int64_t>(i);
+    }
+    return -1;
+}

@@ -1,0 +1,40 @@
+// Slow, literal implementations of the kernels, step by step as the
+// algorithms are written down: the oracle for the differential tests and the
+// baseline for the benchmarks. Scratch comes from the host allocator and is
+// held until the caller releases it, as in a real call.
+#ifndef TESTS_REFERENCE_LITERAL_HPP
+#define TESTS_REFERENCE_LITERAL_HPP
+
+#include <cstdint>
+#include <vector>
+
+namespace literal {
+
+struct Event {
+    std::int32_t to, from, symbol;
+    bool operator==(const Event& o) const { return to == o.to && from == o.from && symbol == o.symbol; }
+};
+
+// All T columns of F, every step as written; returns column T-1 (n doubles).
+std::vector<double> forwardRecursion(double T, const double* O, const double* S, const double* P, std::int32_t n,
+                                     std::int32_t L, bool normalize);
+
+// Every pair with its own row copies and difference vector.
+std::vector<Event> transitionEvents(const double* S, std::int32_t a, std::int32_t L);
+
+std::vector<double> transitionCounts(const double* S, std::int32_t a, std::int32_t L);
+
+// Slots by cum[s] - remaining[s], counts trusted.
+std::vector<double> transitionCodes(const double* S, const double* counts, std::int32_t a, std::int32_t L);
+
+// Adds into A (a x a, zero-filled by the caller), inputs trusted.
+void assemble(std::int32_t a, const double* w, const double* list, std::int32_t M, const double* codes,
+              const double* cum, double* A);
+
+}  // namespace literal
+
+// Index of the first element whose bits differ, or -1 when the two agree
+// bit for bit (sizes must match).
+std::int64_t firstBitDifference(const std::vector<double>& a, const std::vector<double>& b);
+
+#endif

@@ -1,0 +1,117 @@
+#include <random>
+#include <string>
+#include <vector>
+
+#include "assembly/transition_matrix.hpp"
+#include "literal.hpp"
+#include "scratch_check.hpp"
+#include "state_spaces.hpp"
+
+namespace {
+
+using Assembly = KernelTest;
+
+struct Pipeline {
+    std::int32_t a;
+    std::vector<double> codes, cum;
+};
+
+Pipeline pipelineOf(const std::vector<double>& S, std::int32_t rows, std::int32_t L) {
+    std::vector<double> counts = literal::transitionCounts(S.data(), rows, L);
+    Pipeline p{rows - 1, literal::transitionCodes(S.data(), counts.data(), rows, L), counts};
+    for (std::int32_t s = 1; s < L; ++s) p.cum[s] += p.cum[s - 1];
+    return p;
+}
+
+AssemblyInputs inputsOf(const Pipeline& p, const std::vector<double>& w, const std::vector<double>& list) {
+    return {p.a,
+            w.data(),
+            static_cast<std::int64_t>(w.size()),
+            list.data(),
+            static_cast<std::int32_t>(list.size()),
+            static_cast<std::int64_t>(list.size()),
+            p.codes.data(),
+            static_cast<std::int64_t>(p.codes.size()),
+            p.cum.data(),
+            static_cast<std::int64_t>(p.cum.size())};
+}
+
+std::vector<double> assembled(const AssemblyInputs& in) {
+    InputFault fault;
+    EXPECT_TRUE(checkAssemblyInputs(in, &fault)) << fault.message;
+    std::vector<double> A(static_cast<std::size_t>(in.size) * in.size, 0.0);
+    assembleTransitionMatrix(in, A.data());
+    return A;
+}
+
+TEST_F(Assembly, WorkedExamples) {
+    Pipeline p{3, {1000001, 3000002, 3000003, 2000002, 3000001, 3000003}, {3, 6}};
+    const std::vector<double> w = {0.25, 0.75};
+    struct Case {
+        std::vector<double> list;
+        std::vector<double> A;  // column-major
+    } cases[] = {
+        {{1, 2}, {0.25, 0, 0.75, 0, 0.75, 0.25, 0, 0, 1.0}},
+        {{2}, {0, 0, 0.75, 0, 0.75, 0, 0, 0, 0.75}},
+        {{}, std::vector<double>(9, 0.0)},
+        {{2, 2}, {0, 0, 1.5, 0, 1.5, 0, 0, 0, 1.5}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(assembled(inputsOf(p, w, c.list)), c.A);
+}
+
+TEST_F(Assembly, ListLongerThanItsElementsIsEmpty) {
+    Pipeline p{3, {1000001}, {1}};
+    const std::vector<double> w = {1.0};
+    AssemblyInputs in = inputsOf(p, w, {});
+    in.listRows = 1;  // a 1 x 0 array: one row, no element
+    EXPECT_EQ(listedSymbolCount(in), 0);
+    EXPECT_EQ(assembled(in), std::vector<double>(9, 0.0));
+}
+
+TEST_F(Assembly, MatchesLiteralOnRandomPipelines) {
+    std::mt19937_64 rng(17);
+    std::uniform_real_distribution<double> weight(0.0, 1.0);
+    for (int round = 0; round < 30; ++round) {
+        std::int32_t rows = 2 + static_cast<std::int32_t>(rng() % 60);
+        std::int32_t L = 1 + static_cast<std::int32_t>(rng() % 9);
+        Pipeline p = pipelineOf(randomBinaryRows(rows, L, rng), rows, L);
+        std::vector<double> w(static_cast<std::size_t>(L));
+        for (double& x : w) x = weight(rng);
+        std::vector<double> list(rng() % (2 * L + 1));
+        for (double& x : list) x = static_cast<double>(1 + rng() % L);  // repeats welcome
+        std::vector<double> expected(static_cast<std::size_t>(p.a) * p.a, 0.0);
+        literal::assemble(p.a, w.data(), list.data(), static_cast<std::int32_t>(list.size()), p.codes.data(),
+                          p.cum.data(), expected.data());
+        EXPECT_EQ(firstBitDifference(expected, assembled(inputsOf(p, w, list))), -1) << "round " << round;
+    }
+}
+
+TEST_F(Assembly, RejectsWhatWouldAddressOutside) {
+    Pipeline good{3, {1000001, 3000002, 3000003, 2000002, 3000001, 3000003}, {3, 6}};
+    const std::vector<double> w = {0.25, 0.75};
+    struct Case {
+        std::string label;
+        std::vector<double> list, codes, cum;
+        const char* mnemonic;
+    } cases[] = {
+        {"symbol 0", {0}, good.codes, good.cum, "badSymbol"},
+        {"symbol past cum", {3}, good.codes, good.cum, "badSymbol"},
+        {"fractional symbol", {1.5}, good.codes, good.cum, "badSymbol"},
+        {"cum decreasing", {2}, good.codes, {3, 2}, "badBucket"},
+        {"cum past the codes", {2}, good.codes, {3, 7}, "badBucket"},
+        {"cum not whole", {1}, good.codes, {2.5, 6}, "badBucket"},
+        {"zero code", {1}, {0, 3000002, 3000003}, {3, 3}, "badCode"},
+        {"to beyond a", {1}, {4000001}, {1, 1}, "badCode"},
+        {"from beyond a", {1}, {1000004}, {1, 1}, "badCode"},
+        {"code not whole", {1}, {1000001.5}, {1, 1}, "badCode"},
+        {"negative code", {1}, {-1000001}, {1, 1}, "badCode"},
+    };
+    for (const Case& c : cases) {
+        Pipeline p{3, c.codes, c.cum};
+        InputFault fault;
+        EXPECT_FALSE(checkAssemblyInputs(inputsOf(p, w, c.list), &fault)) << c.label;
+        EXPECT_STREQ(fault.mnemonic, c.mnemonic) << c.label;
+    }
+}
+
+}  // namespace
