@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever of the build and test tools is missing.
+# Sourced by tools/demo.sh and tools/test.sh; run as root on Debian 12.
+set -euo pipefail
+
+required_packages=(cmake g++ make binutils googletest libgtest-dev libbenchmark-dev octave liboctave-dev)
+
+missing_packages() {
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || echo "$package"
+    done
+}
+
+install_missing() {
+    local missing
+    missing=$(missing_packages "$@")
+    if [ -n "$missing" ]; then
+        echo "Installing: $missing"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        # shellcheck disable=SC2086
+        apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    fi
+}
+
+install_missing "${required_packages[@]}"
