@@ -1,0 +1,204 @@
+## End-to-end tests of the forward recursion: Zellmor_mex (rescaled every
+## step) and Zellmor_raw_mex (unscaled), called as a user calls them.
+
+## The recursion written out loop by loop, in the order the modules add and
+## multiply, so that results can be compared bit for bit. Only whole 0/1 last
+## rows of S are handled: K is their number of ones.
+%!function F = literal_forward (T, O, S, P, rescale)
+%!  [n, L] = size (S);
+%!  O = reshape (O(1:L*T), L, T);
+%!  F = zeros (n, T);
+%!  for i = 1:n
+%!    if (fix (sum (S(i,:))) == 1)
+%!      F(i,1) = O(find (S(i,:) == 1, 1), 1);
+%!    endif
+%!  endfor
+%!  Q = find (S(end,:) == 1);
+%!  K = numel (Q);
+%!  for t = 1:T-1
+%!    for j = 1:n
+%!      acc = 0;
+%!      for k = 1:K
+%!        p = P(j,k);
+%!        if (p != -1)
+%!          x = F(p,t);
+%!          x = x + F(j,t);
+%!          x = x * O(Q(k),t+1);
+%!          acc = acc + x;
+%!        endif
+%!      endfor
+%!      F(j,t+1) = acc;
+%!    endfor
+%!    if (rescale)
+%!      total = 0;
+%!      for j = 1:n
+%!        total = total + F(j,t+1);
+%!      endfor
+%!      F(:,t+1) = F(:,t+1) / total;
+%!    endif
+%!  endfor
+%!  F = F(:,T);
+%!endfunction
+
+## All subsets of L symbols; row i holds the bits of i-1, symbol c being bit
+## c-1, so the last row is the full state and Q = 1:L.
+%!function [S, P] = all_subsets (L)
+%!  n = 2^L;
+%!  S = zeros (n, L);
+%!  P = -ones (n, L);
+%!  for i = 1:n
+%!    S(i,:) = bitget (i - 1, 1:L);
+%!    for k = find (S(i,:))
+%!      P(i,k) = i - 2^(k-1);
+%!    endfor
+%!  endfor
+%!endfunction
+
+%!shared S, P, names
+%! S = [0 0; 1 0; 0 1; 1 1];
+%! P = [-1 -1; 1 -1; -1 1; 3 2];
+%! names = {"Zellmor_mex", "Zellmor_raw_mex"};
+
+## Small cases with known results: {T, O, raw result, rescaled result}.
+%!test
+%! O = [0.9 0.2 0.5; 0.1 0.8 0.5];
+%! cases = {3, ones(2, 3), [0; 1; 1; 6],     [0; 0.125; 0.125; 0.75]
+%!          1, ones(2, 3), [0; 1; 1; 0],     [0; 1; 1; 0]
+%!          2, ones(2, 3), [0; 1; 1; 2],     [0; 0.25; 0.25; 0.5]
+%!          3, O,          [0; 0.09; 0.04; 0.87], [0; 0.09; 0.04; 0.87]
+%!          1, O,          [0; 0.9; 0.1; 0], [0; 0.9; 0.1; 0]};
+%! for c = 1:rows (cases)
+%!   [T, Oc, raw, rescaled] = cases{c,:};
+%!   assert (call_keeping_inputs ("Zellmor_raw_mex", T, Oc, S, P), raw, 1e-12);
+%!   assert (call_keeping_inputs ("Zellmor_mex", T, Oc, S, P), rescaled, 1e-12);
+%! endfor
+
+## The documented examples come out exactly.
+%!assert (Zellmor_raw_mex (3, ones (2, 3), S, P), [0; 1; 1; 6])
+%!assert (Zellmor_mex (3, ones (2, 3), S, P), [0; 0.125; 0.125; 0.75])
+
+## O is read flat with L rows; extra columns and elements are not read; only
+## the first element of T is.
+%!test
+%! O = [0.9 0.2 0.5; 0.1 0.8 0.5];
+%! for name = names
+%!   want = feval (name{1}, 3, O, S, P);
+%!   assert (feval (name{1}, 3, O(:)', S, P), want);
+%!   assert (feval (name{1}, 3, [O, rand(2, 4)], S, P), want);
+%!   assert (feval (name{1}, [3 99], O, S, P), want);
+%! endfor
+
+## A state without predecessors keeps its step-0 weight for T = 1 only.
+%!test
+%! Q = P;
+%! Q(2,:) = -1;
+%! for name = names
+%!   assert (feval (name{1}, 1, ones (2, 3), S, Q)(2), 1);
+%!   assert (feval (name{1}, 2, ones (2, 3), S, Q)(2), 0);
+%!   assert (feval (name{1}, 3, ones (2, 3), S, Q)(2), 0);
+%! endfor
+
+## A step whose weights sum to 0 turns every later rescaled step into NaN.
+%!test
+%! O = ones (2, 4);
+%! O(:,2) = 0;
+%! for T = 2:4
+%!   assert (all (isnan (Zellmor_mex (T, O, S, P))));
+%!   assert (Zellmor_raw_mex (T, O, S, P), zeros (4, 1));
+%! endfor
+
+## No states: a 0 x 1 result.
+%!test
+%! for name = names
+%!   F = feval (name{1}, 3, ones (2, 3), zeros (0, 2), zeros (0, 2));
+%!   assert (size (F), [0 1]);
+%! endfor
+
+## A last row summing to 2.5 holds K = 2 symbols, both equal to 1.
+%!test
+%! S3 = [0 0 0; 1 0 0; 1 1 0.5];
+%! P3 = [-1 -1; 1 -1; -1 2];
+%! O = [0.3 0.6 0.2; 0.7 0.4 0.8; 0.5 0.5 0.5];
+%! for r = 0:1
+%!   assert (isequal (feval (names{2-r}, 3, O, S3, P3), literal_forward (3, O, S3, P3, r)));
+%! endfor
+
+## Bit for bit against the literal recursion on all subsets of 1 to 6 symbols.
+%!test
+%! rand ("seed", 20240611);
+%! for L = 1:6
+%!   [Sa, Pa] = all_subsets (L);
+%!   for T = [1 2 3 5 12 20]
+%!     O = rand (L, T);
+%!     for r = 0:1
+%!       got = call_keeping_inputs (names{2-r}, T, O, Sa, Pa);
+%!       assert (isequal (got, literal_forward (T, O, Sa, Pa, r)), ...
+%!               "%s differs for L = %d, T = %d", names{2-r}, L, T);
+%!     endfor
+%!   endfor
+%! endfor
+
+## One line per reason for rejecting a call.
+%!error id=Zellmor_mex:notEnoughInputs Zellmor_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 1])
+%!error id=Zellmor_raw_mex:notEnoughInputs Zellmor_raw_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 1])
+%!error id=Zellmor_mex:tooManyOutputs [a, b] = Zellmor_mex (3, ones (2, 3), S, P)
+%!error id=Zellmor_raw_mex:tooManyOutputs [a, b] = Zellmor_raw_mex (3, ones (2, 3), S, P)
+%!error id=Zellmor_mex:notRealDouble Zellmor_mex (single (3), ones (2, 3), S, P)
+%!error id=Zellmor_mex:badStepCount Zellmor_mex (0, ones (2, 3), S, P)
+%!error id=Zellmor_mex:observationsTooShort Zellmor_mex (3, ones (2, 2), S, P)
+%!error id=Zellmor_mex:predecessorsTooShort Zellmor_mex (3, ones (2, 3), S, P(:,1))
+%!error id=Zellmor_mex:badPredecessor Zellmor_mex (3, ones (2, 3), S, [0 -1; 1 -1; -1 1; 3 2])
+%!error id=Zellmor_mex:noMemberEntry Zellmor_mex (3, ones (2, 3), [0 0; 0.5 0.7; 0 1; 1 1], P)
+%!error id=Zellmor_mex:badLastState Zellmor_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 NaN], P)
+
+## A class other than real full double, at each input position; the message
+## names the position.
+%!test
+%! args = {3, ones(2, 3), S, P};
+%! convert = {@single, @int32, @complex, @sparse, @logical, @(x) char (x + 48)};
+%! for name = names
+%!   for k = 1:4
+%!     for f = convert
+%!       bad = args;
+%!       bad{k} = f{1} (bad{k});
+%!       try
+%!         feval (name{1}, bad{:});
+%!         error ("no error for %s of input %d", func2str (f{1}), k);
+%!       catch err
+%!         assert (err.identifier, [name{1} ":notRealDouble"]);
+%!         assert (index (err.message, sprintf ("Input %d ", k)) > 0, "%s", err.message);
+%!       end_try_catch
+%!     endfor
+%!   endfor
+%! endfor
+
+## Rejected inputs: {reason, T, O, S, P}.
+%!test
+%! O = ones (2, 3);
+%! with = @(M, r, c, v) subsasgn (M, substruct ("()", {r, c}), v);
+%! cases = {};
+%! for T = {0, -1, 2.5, NaN, Inf, 2^31, -Inf, []}
+%!   cases(end+1,:) = {"badStepCount", T{1}, O, S, P};
+%! endfor
+%! cases(end+1,:) = {"observationsTooShort", 3, ones(1, 5), S, P};
+%! cases(end+1,:) = {"observationsTooShort", 4, O, S, P};
+%! cases(end+1,:) = {"observationsTooShort", 1, 1, S, P};
+%! cases(end+1,:) = {"predecessorsTooShort", 3, O, S, P(1:7)};
+%! cases(end+1,:) = {"predecessorsTooShort", 3, O, S, zeros(4, 0)};
+%! for v = {0, 5, 1.5, NaN, -0.5, -2, Inf}
+%!   cases(end+1,:) = {"badPredecessor", 3, O, S, with(P, 4, 2, v{1})};
+%!   cases(end+1,:) = {"badPredecessor", 3, O, S, with(P, 1, 1, v{1})};
+%! endfor
+%! cases(end+1,:) = {"noMemberEntry", 3, O, [0 0; 0.5 0.7; 0 1; 1 1], P};
+%! cases(end+1,:) = {"noMemberEntry", 3, O, [0 0; 1.5 -0.25; 0 1; 1 1], P};
+%! for last = {[NaN 1], [-1 -1], [Inf 1], [1 -Inf]}
+%!   cases(end+1,:) = {"badLastState", 3, O, [S(1:3,:); last{1}], P};
+%! endfor
+%! cases(end+1,:) = {"badLastState", 3, ones(3, 3), [0 0 0; 1 0 0; 1 1 -0.5], [-1; 1; 2]};
+%! for name = names
+%!   for c = 1:rows (cases)
+%!     want = [name{1} ":" cases{c,1}];
+%!     got = error_identifier (name{1}, cases{c,2:end});
+%!     assert (strcmp (got, want), "case %d: '%s' instead of %s", c, got, want);
+%!   endfor
+%! endfor
