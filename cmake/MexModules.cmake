@@ -1,3 +1,22 @@
+# The C++ runtime is linked into every module, so that a module loads on a
+# machine whose libstdc++ is older than the build machine's (or, on Windows,
+# has none). On Linux the unwinder (libgcc_s) stays shared: the host's errors
+# are C++ exceptions thrown through our frames, and one unwinder must walk
+# them all. Apple's libc++ is part of the system.
+if(MINGW)
+  set(MEX_RUNTIME_LINK_OPTIONS -static)
+elseif(NOT APPLE)
+  set(MEX_RUNTIME_LINK_OPTIONS -static-libstdc++)
+endif()
+
+if(WIN32)
+  set(MEX_EXPORT_LIST ${PROJECT_SOURCE_DIR}/cmake/mexFunction.def)
+  set(MEX_EXPORT_LINK_OPTION ${MEX_EXPORT_LIST})
+else()
+  set(MEX_EXPORT_LIST ${PROJECT_SOURCE_DIR}/cmake/mexFunction.map)
+  set(MEX_EXPORT_LINK_OPTION "-Wl,--version-script=${MEX_EXPORT_LIST}")
+endif()
+
 # add_mex_modules(<flavour> <output dir> <suffix> <host interface target>)
 # Builds every module against one host's mex.h as a shared library that
 # exports mexFunction alone, with the help files beside it.
@@ -8,11 +27,13 @@ function(add_mex_modules flavour output_dir suffix host_api)
     set(target ${module}_${flavour})
     add_library(${target} SHARED modules/${module}.cpp)
     target_link_libraries(${target} PRIVATE host_${flavour} kernels ${host_api})
-    target_link_options(${target} PRIVATE "-Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/mexFunction.map")
+    target_link_options(${target} PRIVATE ${MEX_EXPORT_LINK_OPTION} ${MEX_RUNTIME_LINK_OPTIONS})
+    # A Windows DLL is a runtime artefact, a Linux shared library a library one.
     set_target_properties(${target} PROPERTIES
       OUTPUT_NAME ${module} PREFIX "" SUFFIX ${suffix}
       LIBRARY_OUTPUT_DIRECTORY ${output_dir}
-      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/mexFunction.map)
+      RUNTIME_OUTPUT_DIRECTORY ${output_dir}
+      LINK_DEPENDS ${MEX_EXPORT_LIST})
     configure_file(modules/${module}.m ${output_dir}/${module}.m COPYONLY)
   endforeach()
 endfunction()
