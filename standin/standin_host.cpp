@@ -33,7 +33,21 @@ struct ScratchBlock {
 
 std::vector<ScratchBlock> gScratch;
 std::size_t gScratchBytes = 0;
+std::size_t gResultBytes = 0;  // results made by the current call
+std::size_t gMemoryLimit = SIZE_MAX;
 const char* gFunctionName = "";
+
+// True when the call may take `bytes` more without passing the memory limit.
+bool fitsMemoryLimit(std::size_t bytes) {
+    std::size_t taken = gScratchBytes + gResultBytes;
+    return bytes <= gMemoryLimit && taken <= gMemoryLimit - bytes;
+}
+
+// Bytes of a rows x cols double array; false when that overflows size_t.
+bool doubleArrayBytes(std::size_t rows, std::size_t cols, std::size_t* bytes) {
+    std::size_t count = 0;
+    return !__builtin_mul_overflow(rows, cols, &count) && !__builtin_mul_overflow(count, sizeof(double), bytes);
+}
 
 bool guardIntact(const ScratchBlock& block) {
     for (std::size_t i = 0; i < kGuardBytes; ++i) {
@@ -61,8 +75,8 @@ mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool co
     return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false};
 }
 
-mxArray* createShapeOnly(std::size_t rows, std::size_t cols) {
-    return new mxArray_tag{ArrayClass::Double, false, false, rows, cols, {}, true};
+mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayClass cls, bool complex, bool sparse) {
+    return new mxArray_tag{cls, complex, sparse, rows, cols, {}, true};
 }
 
 void destroyArray(mxArray* array) { delete array; }
@@ -90,10 +104,13 @@ std::size_t releaseScratch() {
     return bytes;
 }
 
+void setMemoryLimit(std::size_t bytes) { gMemoryLimit = bytes; }
+
 CallOutcome callGateway(MexFunction fn, const char* name, int nlhs, const std::vector<const mxArray*>& inputs) {
     releaseScratch();
     CallOutcome outcome;
     mxArray* results[1] = {nullptr};
+    gResultBytes = 0;
     gFunctionName = name;
     try {
         fn(nlhs, results, static_cast<int>(inputs.size()), const_cast<const mxArray**>(inputs.data()));
@@ -144,6 +161,7 @@ const char* mxGetClassName(const mxArray* array) {
 void* mxCalloc(std::size_t count, std::size_t size) {
     if (size != 0 && count > (SIZE_MAX - standin::kGuardBytes) / size) return nullptr;
     std::size_t bytes = count * size;
+    if (!standin::fitsMemoryLimit(bytes)) return nullptr;
     auto* base = static_cast<unsigned char*>(std::calloc(bytes + standin::kGuardBytes, 1));
     if (!base) return nullptr;
     std::memset(base + bytes, standin::kGuardByte, standin::kGuardBytes);
@@ -157,8 +175,24 @@ mxArray* mxCreateDoubleMatrix_700(int rows, int cols, mxComplexity complexity) {
         std::fprintf(stderr, "stand-in host: negative result dimensions %d x %d\n", rows, cols);
         std::abort();
     }
-    return standin::createArray(ArrayClass::Double, static_cast<std::size_t>(rows), static_cast<std::size_t>(cols),
-                                complexity == mxCOMPLEX, false);
+    // A host that cannot make the result ends the call with its own error.
+    std::size_t bytes = 0;
+    mxArray* array = nullptr;
+    if (standin::doubleArrayBytes(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols), &bytes) &&
+        standin::fitsMemoryLimit(bytes)) {
+        try {
+            array = standin::createArray(ArrayClass::Double, static_cast<std::size_t>(rows),
+                                         static_cast<std::size_t>(cols), complexity == mxCOMPLEX, false);
+        } catch (const std::exception&) {
+            array = nullptr;
+        }
+    }
+    if (!array) {
+        mexErrMsgIdAndTxt(standin::kHostOutOfMemory, "Out of memory: a %d x %d double result cannot be made.", rows,
+                          cols);
+    }
+    standin::gResultBytes += bytes;
+    return array;
 }
 
 const char* mexFunctionName(void) { return standin::gFunctionName; }

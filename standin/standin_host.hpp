@@ -40,8 +40,10 @@ struct CallOutcome {
 MEXHOST_API mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<double>& values = {});
 // An array of any class and flags, zero-filled, for the type checks.
 MEXHOST_API mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool complex, bool sparse);
-// An array that claims rows x cols doubles but holds no data: reading it fails loudly.
-MEXHOST_API mxArray* createShapeOnly(std::size_t rows, std::size_t cols);
+// An array that claims rows x cols elements of its class but holds no data:
+// reading it fails loudly. For the shapes no host could hold.
+MEXHOST_API mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayClass cls = ArrayClass::Double,
+                                     bool complex = false, bool sparse = false);
 MEXHOST_API void destroyArray(mxArray* array);
 MEXHOST_API std::vector<double> values(const mxArray* array);
 
@@ -55,6 +57,14 @@ MEXHOST_API CallOutcome callGateway(MexFunction fn, const char* name, int nlhs,
 
 // Scratch taken outside callGateway (kernel tests) lives until this is called.
 MEXHOST_API std::size_t releaseScratch();
+
+// The identifier of the error the host raises when it cannot make a result.
+constexpr const char* kHostOutOfMemory = "standin:outOfMemory";
+
+// Bytes the host hands out to one call, scratch and results together, before
+// it refuses: mxCalloc then returns null and mxCreateDoubleMatrix raises
+// kHostOutOfMemory, as a host with that much memory would. Default: no limit.
+MEXHOST_API void setMemoryLimit(std::size_t bytes);
 
 }  // namespace standin
 
