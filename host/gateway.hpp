@@ -26,9 +26,16 @@ struct DoubleInput {
     std::int64_t count;
 };
 
+// MinGW's C++ runtime formats with its own C99 printf, not the system's.
+#ifdef __MINGW32__
+#define HOST_PRINTF_FORMAT gnu_printf
+#else
+#define HOST_PRINTF_FORMAT printf
+#endif
+
 // Rejects the call through the host with identifier "module:mnemonic".
 [[noreturn]] void reject(const char* module, const char* mnemonic, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    __attribute__((format(HOST_PRINTF_FORMAT, 3, 4)));
 
 // Rejects the call when the kernel found its inputs outside the contract.
 void rejectOnFault(const char* module, const InputFault& fault);

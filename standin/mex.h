@@ -6,7 +6,15 @@
 
 #include <cstddef>
 
+// On Windows the host's calls live in DLLs: exported while building the
+// stand-in (STANDIN_HOST_BUILD), imported by everything that calls them.
+#if defined(_WIN32) && defined(STANDIN_HOST_BUILD)
+#define MEXHOST_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define MEXHOST_API __declspec(dllimport)
+#else
 #define MEXHOST_API __attribute__((visibility("default")))
+#endif
 
 typedef struct mxArray_tag mxArray;
 typedef std::size_t mwSize;

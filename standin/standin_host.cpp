@@ -2,7 +2,11 @@
 // reclaims everything when a call returns, and errors as C++ exceptions.
 #include "standin_host.hpp"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -83,6 +87,16 @@ void destroyArray(mxArray* array) { delete array; }
 
 std::vector<double> values(const mxArray* array) { return array->data; }
 
+#ifdef _WIN32
+MexFunction loadModule(const std::string& path) {
+    HMODULE library = LoadLibraryA(path.c_str());
+    if (!library) throw std::runtime_error("cannot load " + path + ": error " + std::to_string(GetLastError()));
+    FARPROC entry = GetProcAddress(library, "mexFunction");
+    if (!entry) throw std::runtime_error(path + " has no mexFunction");
+    // Through void (*)(), the one function type any other may be cast from.
+    return reinterpret_cast<MexFunction>(reinterpret_cast<void (*)()>(entry));
+}
+#else
 MexFunction loadModule(const std::string& path) {
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) throw std::runtime_error(std::string("cannot load ") + path + ": " + dlerror());
@@ -90,6 +104,7 @@ MexFunction loadModule(const std::string& path) {
     if (!entry) throw std::runtime_error(path + " has no mexFunction");
     return reinterpret_cast<MexFunction>(entry);
 }
+#endif
 
 std::size_t releaseScratch() {
     bool intact = true;
