@@ -3,7 +3,7 @@
 # Sourced by tools/demo.sh and tools/test.sh; run as root on Debian 12.
 set -euo pipefail
 
-required_packages=(cmake g++ make binutils googletest libgtest-dev libbenchmark-dev octave liboctave-dev)
+required_packages=(cmake g++ make binutils googletest libgtest-dev libbenchmark-dev octave liboctave-dev octave-parallel)
 
 missing_packages() {
     local package
