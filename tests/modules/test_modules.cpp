@@ -2,9 +2,13 @@
 // mexFunction with host arrays, errors caught at the call boundary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <string>
@@ -48,6 +52,7 @@ struct Call {
     std::string module;
     std::vector<const mxArray*> inputs;
     int nlhs = 1;
+    std::size_t memoryLimit = SIZE_MAX;  // bytes the host hands out during the call
 };
 
 // True when both hold the same doubles bit for bit (NaN payloads, -0.0).
@@ -59,7 +64,9 @@ bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
 standin::CallOutcome run(const Call& call) {
     std::vector<std::vector<double>> before;
     for (const mxArray* in : call.inputs) before.push_back(standin::values(in));
+    standin::setMemoryLimit(call.memoryLimit);
     standin::CallOutcome outcome = standin::callGateway(module(call.module), call.module.c_str(), call.nlhs, call.inputs);
+    standin::setMemoryLimit(SIZE_MAX);
     for (std::size_t i = 0; i < call.inputs.size(); ++i) {
         std::vector<double> after = standin::values(call.inputs[i]);
         EXPECT_TRUE(sameBits(after, before[i])) << call.module << " changed input " << i + 1;
@@ -89,6 +96,7 @@ struct Example {
     const mxArray* codes = arrays.row({1000001, 3000002, 3000003, 2000002, 3000001, 3000003});
     const mxArray* cum = arrays.column({3, 6});
     const mxArray* w = arrays.row({0.25, 0.75});
+    const mxArray* list = arrays.column({1, 2});
     const mxArray* a3 = arrays.dbl(1, 3);
     const mxArray* unused = arrays.dbl(0, 0);
 };
@@ -149,26 +157,123 @@ TEST(Modules, ForwardScratchIndependentOfSteps) {
 }
 
 struct Rejection {
-    std::string label;
+    std::string label;  // the rejected input, as docs/robustness.md lists it
     std::function<Call(Example&)> call;
     std::string id;
 };
 
-TEST(Modules, RejectsBadCallsByIdentifier) {
-    using A = standin::ArrayClass;
-    auto forward = [](const char* name, int slot, std::function<const mxArray*(Example&)> replace) {
-        return [=](Example& x) {
-            Call c{name, {x.T3, x.ones, x.S, x.P}};
-            c.inputs[slot] = replace(x);
-            return c;
-        };
+const char* const kModules[] = {"Zellmor_mex", "Zellmor_raw_mex", "Ortesk_count_mex", "Ortesk_slots_mex", "Quivane_mex"};
+const char* const kForwardModules[] = {"Zellmor_mex", "Zellmor_raw_mex"};
+
+// The worked example's call of each module; it is accepted.
+Call acceptedCall(const std::string& name, Example& x) {
+    if (name == "Ortesk_count_mex") return {name, {x.unused, x.S}};
+    if (name == "Ortesk_slots_mex") return {name, {x.unused, x.S, x.counts}};
+    if (name == "Quivane_mex") return {name, {x.a3, x.w, x.list, x.codes, x.cum}};
+    return {name, {x.T3, x.ones, x.S, x.P}};
+}
+
+// The accepted call with one change.
+std::function<Call(Example&)> changed(const std::string& name, std::function<void(Call&, Example&)> change) {
+    return [=](Example& x) {
+        Call c = acceptedCall(name, x);
+        change(c, x);
+        return c;
     };
-    auto scalarT = [](double t) { return [t](Example& x) { return x.arrays.dbl(1, 1, {t}); }; };
-    auto predecessor = [](double p) {
+}
+
+// The accepted call with input `slot` (0-based) replaced.
+std::function<Call(Example&)> replaced(const std::string& name, int slot,
+                                       std::function<const mxArray*(Example&)> input) {
+    return changed(name, [=](Call& c, Example& x) { c.inputs[slot] = input(x); });
+}
+
+// The checks every gateway makes before it reads any data, for each module;
+// the first input it reads is the one the class and size checks meet.
+std::vector<Rejection> callShapeRejections() {
+    using A = standin::ArrayClass;
+    std::vector<Rejection> table;
+    for (std::string name : kModules) {
+        int firstRead = name.rfind("Ortesk", 0) == 0 ? 1 : 0;
+        auto id = [&](const char* mnemonic) { return name + ":" + mnemonic; };
+        table.push_back({"one input too few", changed(name, [](Call& c, Example&) { c.inputs.pop_back(); }),
+                         id("notEnoughInputs")});
+        table.push_back({"two outputs requested", changed(name, [](Call& c, Example&) { c.nlhs = 2; }),
+                         id("tooManyOutputs")});
+        table.push_back({"input of class char", replaced(name, firstRead, [](Example& x) {
+                             return x.arrays.keep(standin::createArray(A::Char, 1, 3, false, false));
+                         }),
+                         id("notRealDouble")});
+        table.push_back({"input with 2^31 rows", replaced(name, firstRead, [](Example& x) {
+                             return x.arrays.keep(standin::createShapeOnly(std::size_t{1} << 31, 2));
+                         }),
+                         id("tooLarge")});
+        table.push_back({"input with 2^32 columns and no rows", replaced(name, firstRead, [](Example& x) {
+                             return x.arrays.keep(standin::createShapeOnly(0, std::size_t{1} << 32));
+                         }),
+                         id("tooLarge")});
+        // The assembly takes no scratch: only the host's own result can fail there.
+        if (name != "Quivane_mex") {
+            table.push_back({"host out of memory", changed(name, [](Call& c, Example&) { c.memoryLimit = 0; }),
+                             id("outOfMemory")});
+        }
+    }
+    return table;
+}
+
+std::vector<Rejection> forwardRejections() {
+    using A = standin::ArrayClass;
+    using Input = std::function<const mxArray*(Example&)>;
+    auto scalarT = [](double t) -> Input { return [t](Example& x) { return x.arrays.dbl(1, 1, {t}); }; };
+    auto predecessor = [](double p) -> Input {
         return [p](Example& x) { return x.arrays.dbl(4, 2, {-1, 1, -1, 3, -1, -1, 1, p}); };
     };
+    auto states = [](std::vector<double> S) -> Input { return [S](Example& x) { return x.arrays.dbl(4, 2, S); }; };
+    auto ofClass = [](A cls, std::size_t m, std::size_t n, bool complex, bool sparse) -> Input {
+        return [=](Example& x) { return x.arrays.keep(standin::createArray(cls, m, n, complex, sparse)); };
+    };
+    struct Case {
+        const char* label;
+        int slot;
+        Input input;
+        const char* mnemonic;
+    };
+    const std::vector<Case> cases = {
+        {"S single", 2, ofClass(A::Single, 4, 2, false, false), "notRealDouble"},
+        {"O complex", 1, ofClass(A::Double, 2, 3, true, false), "notRealDouble"},
+        {"P sparse", 3, ofClass(A::Double, 4, 2, false, true), "notRealDouble"},
+        {"T empty", 0, [](Example& x) { return x.arrays.dbl(0, 1); }, "badStepCount"},
+        {"T 0", 0, scalarT(0), "badStepCount"},
+        {"T 2.5", 0, scalarT(2.5), "badStepCount"},
+        {"T NaN", 0, scalarT(kNaN), "badStepCount"},
+        {"T Inf", 0, scalarT(kInf), "badStepCount"},
+        {"T 2^31", 0, scalarT(2147483648.0), "badStepCount"},
+        {"O with fewer than L x T elements", 1, [](Example& x) { return x.arrays.dbl(2, 2); },
+         "observationsTooShort"},
+        {"P with fewer than n x K elements", 3, [](Example& x) { return x.arrays.dbl(4, 1, {-1, 1, -1, 3}); },
+         "predecessorsTooShort"},
+        {"P entry 0", 3, predecessor(0), "badPredecessor"},
+        {"P entry n + 1", 3, predecessor(5), "badPredecessor"},
+        {"P entry 1.5", 3, predecessor(1.5), "badPredecessor"},
+        {"P entry NaN", 3, predecessor(kNaN), "badPredecessor"},
+        {"P entry -0.5", 3, predecessor(-0.5), "badPredecessor"},
+        {"S row summing to one member without an entry 1", 2, states({0, 0.5, 0, 1, 0, 0.7, 1, 1}),
+         "noMemberEntry"},
+        {"S last row NaN", 2, states({0, 1, 0, 1, 0, 0, 1, kNaN}), "badLastState"},
+        {"S last row negative", 2, states({0, 1, 0, -3, 0, 0, 1, 1}), "badLastState"},
+        {"S last row with more 1 entries than its sum", 2, states({0, 1, 0, 1, 0, 0, 1, -0.5}), "badLastState"},
+    };
+    std::vector<Rejection> table;
+    for (std::string name : kForwardModules) {
+        for (const Case& c : cases) table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
+    }
+    return table;
+}
+
+std::vector<Rejection> transitionRejections() {
+    using A = standin::ArrayClass;
     auto slots = [](std::vector<double> counts) {
-        return [counts](Example& x) { return Call{"Ortesk_slots_mex", {x.unused, x.S, x.arrays.column(counts)}}; };
+        return replaced("Ortesk_slots_mex", 2, [counts](Example& x) { return x.arrays.column(counts); });
     };
     auto assembly = [](std::vector<double> list, std::vector<double> codes, std::vector<double> cum) {
         return [=](Example& x) {
@@ -176,85 +281,99 @@ TEST(Modules, RejectsBadCallsByIdentifier) {
                         {x.a3, x.w, x.arrays.column(list), x.arrays.row(codes), x.arrays.column(cum)}};
         };
     };
-    const std::vector<Rejection> table = {
-        {"3 inputs", [](Example& x) { return Call{"Zellmor_mex", {x.T3, x.ones, x.S}}; }, "Zellmor_mex:notEnoughInputs"},
-        {"2 outputs", [](Example& x) { return Call{"Zellmor_raw_mex", {x.T3, x.ones, x.S, x.P}, 2}; },
-         "Zellmor_raw_mex:tooManyOutputs"},
-        {"single S", forward("Zellmor_mex", 2, [](Example& x) { return x.arrays.keep(standin::createArray(A::Single, 4, 2, false, false)); }),
-         "Zellmor_mex:notRealDouble"},
-        {"complex O", forward("Zellmor_mex", 1, [](Example& x) { return x.arrays.keep(standin::createArray(A::Double, 2, 3, true, false)); }),
-         "Zellmor_mex:notRealDouble"},
-        {"sparse P", forward("Zellmor_mex", 3, [](Example& x) { return x.arrays.keep(standin::createArray(A::Double, 4, 2, false, true)); }),
-         "Zellmor_mex:notRealDouble"},
-        {"huge S", forward("Zellmor_mex", 2, [](Example& x) { return x.arrays.keep(standin::createShapeOnly(std::size_t{1} << 31, 2)); }),
-         "Zellmor_mex:tooLarge"},
-        {"T empty", forward("Zellmor_mex", 0, [](Example& x) { return x.arrays.dbl(0, 1); }), "Zellmor_mex:badStepCount"},
-        {"T 0", forward("Zellmor_mex", 0, scalarT(0)), "Zellmor_mex:badStepCount"},
-        {"T 2.5", forward("Zellmor_mex", 0, scalarT(2.5)), "Zellmor_mex:badStepCount"},
-        {"T NaN", forward("Zellmor_raw_mex", 0, scalarT(kNaN)), "Zellmor_raw_mex:badStepCount"},
-        {"T Inf", forward("Zellmor_mex", 0, scalarT(kInf)), "Zellmor_mex:badStepCount"},
-        {"T 2^31", forward("Zellmor_mex", 0, scalarT(2147483648.0)), "Zellmor_mex:badStepCount"},
-        {"O short", forward("Zellmor_mex", 1, [](Example& x) { return x.arrays.dbl(2, 2); }),
-         "Zellmor_mex:observationsTooShort"},
-        {"P short", forward("Zellmor_mex", 3, [](Example& x) { return x.arrays.dbl(4, 1, {-1, 1, -1, 3}); }),
-         "Zellmor_mex:predecessorsTooShort"},
-        {"P 0", forward("Zellmor_mex", 3, predecessor(0)), "Zellmor_mex:badPredecessor"},
-        {"P n+1", forward("Zellmor_mex", 3, predecessor(5)), "Zellmor_mex:badPredecessor"},
-        {"P 1.5", forward("Zellmor_mex", 3, predecessor(1.5)), "Zellmor_mex:badPredecessor"},
-        {"P NaN", forward("Zellmor_mex", 3, predecessor(kNaN)), "Zellmor_mex:badPredecessor"},
-        {"P -0.5", forward("Zellmor_mex", 3, predecessor(-0.5)), "Zellmor_mex:badPredecessor"},
-        {"one member without 1.0",
-         forward("Zellmor_mex", 2, [](Example& x) { return x.arrays.dbl(4, 2, {0, 0.5, 0, 1, 0, 0.7, 1, 1}); }),
-         "Zellmor_mex:noMemberEntry"},
-        {"last row NaN",
-         forward("Zellmor_mex", 2, [](Example& x) { return x.arrays.dbl(4, 2, {0, 1, 0, 1, 0, 0, 1, kNaN}); }),
-         "Zellmor_mex:badLastState"},
-        {"last row negative",
-         forward("Zellmor_mex", 2, [](Example& x) { return x.arrays.dbl(4, 2, {0, 1, 0, -3, 0, 0, 1, 1}); }),
-         "Zellmor_mex:badLastState"},
-        {"last row more ones than its sum",
-         forward("Zellmor_mex", 2, [](Example& x) { return x.arrays.dbl(4, 2, {0, 1, 0, 1, 0, 0, 1, -0.5}); }),
-         "Zellmor_mex:badLastState"},
-        {"count 1 input", [](Example& x) { return Call{"Ortesk_count_mex", {x.S}}; }, "Ortesk_count_mex:notEnoughInputs"},
-        {"count 2 outputs", [](Example& x) { return Call{"Ortesk_count_mex", {x.unused, x.S}, 2}; },
-         "Ortesk_count_mex:tooManyOutputs"},
-        {"count logical S",
-         [](Example& x) { return Call{"Ortesk_count_mex", {x.unused, x.arrays.keep(standin::createArray(A::Logical, 4, 2, false, false))}}; },
+    return {
+        {"S logical", replaced("Ortesk_count_mex", 1, [](Example& x) {
+             return x.arrays.keep(standin::createArray(A::Logical, 4, 2, false, false));
+         }),
          "Ortesk_count_mex:notRealDouble"},
-        {"slots 2 inputs", [](Example& x) { return Call{"Ortesk_slots_mex", {x.unused, x.S}}; },
-         "Ortesk_slots_mex:notEnoughInputs"},
-        {"slots int32 counts",
-         [](Example& x) { return Call{"Ortesk_slots_mex", {x.unused, x.S, x.arrays.keep(standin::createArray(A::Int32, 2, 1, false, false))}}; },
+        {"counts int32", replaced("Ortesk_slots_mex", 2, [](Example& x) {
+             return x.arrays.keep(standin::createArray(A::Int32, 2, 1, false, false));
+         }),
          "Ortesk_slots_mex:notRealDouble"},
-        {"counts short", slots({3}), "Ortesk_slots_mex:countsTooShort"},
-        {"count negative", slots({-1, 3}), "Ortesk_slots_mex:badCount"},
+        {"S with 2149 rows",
+         [](Example& x) { return Call{"Ortesk_slots_mex", {x.unused, x.arrays.dbl(2149, 1), x.arrays.column({0})}}; },
+         "Ortesk_slots_mex:tooManyStates"},
+        {"counts with fewer than L elements", slots({3}), "Ortesk_slots_mex:countsTooShort"},
+        {"count -1", slots({-1, 3}), "Ortesk_slots_mex:badCount"},
         {"count 1.5", slots({1.5, 3}), "Ortesk_slots_mex:badCount"},
         {"count NaN", slots({3, kNaN}), "Ortesk_slots_mex:badCount"},
         {"count 2^31", slots({3, 2147483648.0}), "Ortesk_slots_mex:badCount"},
-        {"counts total", slots({2147483647.0, 1}), "Ortesk_slots_mex:countTotalTooLarge"},
-        {"count too small", slots({3, 2}), "Ortesk_slots_mex:countMismatch"},
-        {"count too large", slots({4, 3}), "Ortesk_slots_mex:countMismatch"},
-        {"2149 rows",
-         [](Example& x) { return Call{"Ortesk_slots_mex", {x.unused, x.arrays.dbl(2149, 1), x.arrays.column({0})}}; },
-         "Ortesk_slots_mex:tooManyStates"},
-        {"assembly 4 inputs", [](Example& x) { return Call{"Quivane_mex", {x.a3, x.w, x.cum, x.codes}}; },
-         "Quivane_mex:notEnoughInputs"},
-        {"assembly sparse size",
-         [](Example& x) { return Call{"Quivane_mex", {x.arrays.keep(standin::createArray(A::Double, 3, 3, false, true)), x.w, x.cum, x.codes, x.cum}}; },
+        {"counts totalling 2^31", slots({2147483647.0, 1}), "Ortesk_slots_mex:countTotalTooLarge"},
+        {"count one too small", slots({3, 2}), "Ortesk_slots_mex:countMismatch"},
+        {"count one too large", slots({4, 3}), "Ortesk_slots_mex:countMismatch"},
+        {"size sparse", replaced("Quivane_mex", 0, [](Example& x) {
+             return x.arrays.keep(standin::createArray(A::Double, 3, 3, false, true));
+         }),
          "Quivane_mex:notRealDouble"},
         {"symbol 0", assembly({0}, {1000001}, {1, 1}), "Quivane_mex:badSymbol"},
-        {"symbol beyond weights", assembly({3}, {1000001}, {1, 1, 1}), "Quivane_mex:badSymbol"},
-        {"bucket past codes", assembly({2}, {1000001}, {1, 2}), "Quivane_mex:badBucket"},
-        {"zero code", assembly({1}, {0}, {1}), "Quivane_mex:badCode"},
-        {"code beyond a", assembly({1}, {4000001}, {1}), "Quivane_mex:badCode"},
+        {"symbol beyond the weights", assembly({3}, {1000001}, {1, 1, 1}), "Quivane_mex:badSymbol"},
+        {"bucket reaching past the codes", assembly({2}, {1000001}, {1, 2}), "Quivane_mex:badBucket"},
+        {"code 0", assembly({1}, {0}, {1}), "Quivane_mex:badCode"},
+        {"code with to beyond a", assembly({1}, {4000001}, {1}), "Quivane_mex:badCode"},
     };
-    for (const Rejection& r : table) {
+}
+
+// Every rejection the modules make, each with the inputs that cause it.
+std::vector<Rejection> rejectionTable() {
+    std::vector<Rejection> table = callShapeRejections();
+    for (auto part : {forwardRejections(), transitionRejections()}) table.insert(table.end(), part.begin(), part.end());
+    return table;
+}
+
+TEST(Modules, RejectsBadCallsByIdentifier) {
+    for (const Rejection& r : rejectionTable()) {
         Example x;
         standin::CallOutcome outcome = run(r.call(x));
         EXPECT_EQ(outcome.errorId, r.id) << r.label;
         EXPECT_EQ(outcome.result, nullptr) << r.label;
         EXPECT_FALSE(outcome.errorMessage.empty()) << r.label;
     }
+}
+
+// The table of docs/robustness.md between its markers: one row per
+// identifier, module by module, with every input that causes it and the
+// message of the first.
+std::string renderedRejectionTable() {
+    std::vector<std::string> order;
+    std::map<std::string, std::string> inputs;
+    std::map<std::string, std::string> message;
+    for (const Rejection& r : rejectionTable()) {
+        if (!inputs.count(r.id)) {
+            Example x;
+            order.push_back(r.id);
+            message[r.id] = run(r.call(x)).errorMessage;
+            inputs[r.id] = r.label;
+        } else {
+            inputs[r.id] += "; " + r.label;
+        }
+    }
+    auto moduleRank = [](const std::string& id) {
+        return std::find(std::begin(kModules), std::end(kModules), id.substr(0, id.find(':'))) - std::begin(kModules);
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](const std::string& a, const std::string& b) { return moduleRank(a) < moduleRank(b); });
+    std::string table = "| identifier | rejected inputs (each a test case) | example message |\n|---|---|---|\n";
+    for (const std::string& id : order) table += "| `" + id + "` | " + inputs[id] + " | `" + message[id] + "` |\n";
+    return table;
+}
+
+TEST(Modules, RobustnessDocListsEveryRejection) {
+    const std::string begin = "<!-- rejection table: written by module_tests, do not edit -->\n";
+    const std::string end = "<!-- end of rejection table -->";
+    std::ifstream in(ROBUSTNESS_DOC);
+    std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t from = doc.find(begin);
+    std::size_t to = doc.find(end);
+    ASSERT_TRUE(from != std::string::npos && to != std::string::npos && from < to) << ROBUSTNESS_DOC << " lacks the markers";
+    from += begin.size();
+    std::string expected = renderedRejectionTable();
+    if (doc.compare(from, to - from, expected) == 0) return;
+    if (std::getenv("MEX_UPDATE_ROBUSTNESS_DOC")) {
+        std::ofstream(ROBUSTNESS_DOC) << doc.substr(0, from) << expected << doc.substr(to);
+        return;
+    }
+    ADD_FAILURE() << ROBUSTNESS_DOC << " is out of date; MEX_UPDATE_ROBUSTNESS_DOC=1 module_tests rewrites it. "
+                  << "Expected:\n" << expected;
 }
 
 TEST(Modules, MismatchNamesFirstDifferingSymbol) {
