@@ -25,6 +25,7 @@ target_include_directories(windows_mex_api INTERFACE ${PROJECT_SOURCE_DIR}/stand
 target_link_libraries(windows_mex_api INTERFACE ${host_import_libs})
 add_dependencies(windows_mex_api host_import_libs)
 add_mex_modules(windows ${WINDOWS_MODULE_DIR} .mexw64 windows_mex_api)
+install(DIRECTORY ${WINDOWS_MODULE_DIR}/ DESTINATION lib/${PROJECT_NAME}/windows)
 
 target_compile_definitions(mexhost_standin PRIVATE STANDIN_HOST_BUILD)
 target_link_options(mexhost_standin PRIVATE ${MEX_RUNTIME_LINK_OPTIONS})
