@@ -14,18 +14,26 @@ namespace {
 
 using TransitionWalk = KernelTest;
 
-std::vector<literal::Event> walk(const std::vector<double>& S, std::int32_t a, std::int32_t L) {
+// The walk as the kernels choose it, and each of its two ways forced.
+enum class Path { Chosen, Pairwise, Lookup };
+const char* const kPathNames[] = {"chosen", "pairwise", "lookup"};
+
+std::vector<literal::Event> walk(const std::vector<double>& S, std::int32_t a, std::int32_t L,
+                                 Path path = Path::Chosen) {
     std::vector<literal::Event> events;
-    enumerateTransitions(S.data(), a, L, [&](std::int32_t to, std::int32_t from, std::int32_t symbol) {
+    auto record = [&events](std::int32_t to, std::int32_t from, std::int32_t symbol) {
         events.push_back({to, from, symbol});
-    });
+    };
+    switch (path) {
+        case Path::Chosen: enumerateTransitions(S.data(), a, L, record); break;
+        case Path::Pairwise: enumerateTransitionsPairwise(S.data(), a, L, record); break;
+        case Path::Lookup: enumerateTransitionsByLookup(S.data(), a, L, record); break;
+    }
     return events;
 }
 
-// Compares the whole event sequence, then counts and codes, with the literal walk.
-void expectLikeLiteral(const std::vector<double>& S, std::int32_t a, std::int32_t L, const std::string& label) {
-    std::vector<literal::Event> expected = literal::transitionEvents(S.data(), a, L);
-    std::vector<literal::Event> actual = walk(S, a, L);
+void expectSameEvents(const std::vector<literal::Event>& expected, const std::vector<literal::Event>& actual,
+                      const std::string& label) {
     std::size_t common = std::min(expected.size(), actual.size());
     for (std::size_t i = 0; i < common; ++i) {
         ASSERT_TRUE(expected[i] == actual[i])
@@ -34,6 +42,16 @@ void expectLikeLiteral(const std::vector<double>& S, std::int32_t a, std::int32_
             << ")";
     }
     ASSERT_EQ(expected.size(), actual.size()) << label;
+}
+
+// Compares the whole event sequence of every path that applies (the lookup
+// only takes 0/1 rows), then counts and codes, with the literal walk.
+void expectLikeLiteral(const std::vector<double>& S, std::int32_t a, std::int32_t L, const std::string& label) {
+    std::vector<literal::Event> expected = literal::transitionEvents(S.data(), a, L);
+    for (Path path : {Path::Chosen, Path::Pairwise, Path::Lookup}) {
+        if (path == Path::Lookup && !holdsOnlyZerosAndOnes(S.data(), a, L)) continue;
+        expectSameEvents(expected, walk(S, a, L, path), label + " " + kPathNames[static_cast<int>(path)]);
+    }
 
     std::vector<double> counts = literal::transitionCounts(S.data(), a, L);
     double* kernelCounts = countTransitions(S.data(), a, L);
@@ -49,24 +67,81 @@ void expectLikeLiteral(const std::vector<double>& S, std::int32_t a, std::int32_
     EXPECT_EQ(firstBitDifference(literalCodes, kernelCodes), -1) << label;
 }
 
+// a x L rows, each a copy of an earlier one with up to two entries flipped
+// (or all zero now and then): many equal rows and rows one symbol apart, in
+// every 64-column word, which independent random rows of many columns lack.
+std::vector<double> nearbyRows(std::int32_t a, std::int32_t L, std::mt19937_64& rng) {
+    std::vector<double> S(static_cast<std::size_t>(a) * L, 0.0);
+    for (std::int32_t r = 1; r < a; ++r) {
+        if (rng() % 10 == 0) continue;
+        auto source = static_cast<std::int32_t>(rng() % r);
+        for (std::int32_t c = 0; c < L; ++c) S[r + static_cast<std::size_t>(c) * a] = S[source + static_cast<std::size_t>(c) * a];
+        for (std::uint64_t flips = rng() % 3; flips > 0; --flips) {
+            double& x = S[r + static_cast<std::size_t>(rng() % L) * a];
+            x = 1.0 - x;
+        }
+    }
+    return S;
+}
+
 TEST_F(TransitionWalk, WorkedExampleEventsInOrder) {
     const std::vector<double> S = {0, 1, 0, 1, 0, 0, 1, 1};  // rows (0,0) (1,0) (0,1) (1,1)
     const std::vector<literal::Event> expected = {{1, 1, 0}, {2, 2, 1}, {3, 1, 1},
                                                   {3, 2, 0}, {3, 3, 0}, {3, 3, 1}};
-    EXPECT_EQ(walk(S, 4, 2), expected);
+    for (Path path : {Path::Chosen, Path::Pairwise, Path::Lookup}) {
+        EXPECT_EQ(walk(S, 4, 2, path), expected) << kPathNames[static_cast<int>(path)];
+    }
 }
 
 TEST_F(TransitionWalk, MatchesLiteralOnRandomBinaryRows) {
     std::mt19937_64 rng(42);
+    using Generator = std::vector<double> (*)(std::int32_t, std::int32_t, std::mt19937_64&);
+    const struct {
+        const char* name;
+        Generator rows;
+    } generators[] = {{"random", randomBinaryRows}, {"nearby", nearbyRows}};
     const std::int32_t sizes[] = {0, 1, 2, 3, 17, 64, 150, 300};
     const std::int32_t widths[] = {1, 2, 5, 12, 63, 64, 65, 70};
-    for (std::int32_t a : sizes) {
-        for (std::int32_t L : widths) {
-            if (static_cast<std::int64_t>(a) * a * L > 3000000) continue;
-            std::vector<double> S = randomBinaryRows(a, L, rng);
-            expectLikeLiteral(S, a, L, "a=" + std::to_string(a) + " L=" + std::to_string(L));
-            standin::releaseScratch();
+    for (const auto& generator : generators) {
+        for (std::int32_t a : sizes) {
+            for (std::int32_t L : widths) {
+                std::vector<double> S = generator.rows(a, L, rng);
+                expectLikeLiteral(S, a, L,
+                                  std::string(generator.name) + " a=" + std::to_string(a) + " L=" + std::to_string(L));
+                standin::releaseScratch();
+            }
         }
+    }
+}
+
+TEST_F(TransitionWalk, MatchesLiteralOnRowsDifferingOnlyInLaterWords) {
+    // Every subset of a few columns on one random base row: the rows agree
+    // everywhere else, so only the named columns tell them apart.
+    const struct {
+        std::int32_t L;
+        std::vector<std::int32_t> columns;
+    } cases[] = {
+        {70, {64, 66, 69}},       // beyond the first word only
+        {65, {62, 63, 64}},       // across the word boundary
+        {130, {0, 64, 128, 129}},  // one in each of three words
+        {64, {0, 31, 63}},
+    };
+    std::mt19937_64 rng(3);
+    for (const auto& c : cases) {
+        auto subsets = static_cast<std::int32_t>(1u << c.columns.size());
+        std::int32_t a = 1 + 2 * subsets;  // each subset twice, after row 0
+        std::vector<double> base(static_cast<std::size_t>(c.L));
+        for (double& x : base) x = static_cast<double>(rng() & 1);
+        std::vector<double> S(static_cast<std::size_t>(a) * c.L);
+        for (std::int32_t r = 1; r < a; ++r) {
+            std::int32_t subset = (r - 1) % subsets;
+            for (std::int32_t col = 0; col < c.L; ++col) S[r + static_cast<std::size_t>(col) * a] = base[col];
+            for (std::size_t k = 0; k < c.columns.size(); ++k) {
+                S[r + static_cast<std::size_t>(c.columns[k]) * a] = static_cast<double>((subset >> k) & 1);
+            }
+        }
+        expectLikeLiteral(S, a, c.L, "L=" + std::to_string(c.L) + " subsets of " + std::to_string(c.columns.size()));
+        standin::releaseScratch();
     }
 }
 
@@ -74,8 +149,9 @@ TEST_F(TransitionWalk, MatchesLiteralOnPowersetsAndRowZero) {
     std::mt19937_64 rng(5);
     for (std::int32_t L = 1; L <= 7; ++L) {
         StateSpace space = reshuffled(powerset(L), L, rng);
-        // Row 0 takes no part whatever it holds: make it the full set.
-        for (std::int32_t c = 0; c < L; ++c) space.S[static_cast<std::size_t>(c) * space.n] = 1.0;
+        // Row 0 takes no part whatever it holds, even entries that would
+        // otherwise send the walk pair by pair.
+        for (std::int32_t c = 0; c < L; ++c) space.S[static_cast<std::size_t>(c) * space.n] = c % 2 ? 1.0 : 0.5;
         expectLikeLiteral(space.S, space.n, L, "powerset L=" + std::to_string(L));
         standin::releaseScratch();
     }
@@ -125,17 +201,62 @@ TEST_F(TransitionWalk, ClassifiesPairs) {
     }
 }
 
+TEST_F(TransitionWalk, LooksUpRowsOnlyWhenEveryEntryIsZeroOrOne) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        std::vector<double> S;  // 3 x 2
+        bool lookup;
+    } cases[] = {
+        {{0, 1, 0, 0, 1, 1}, true},
+        {{0, -0.0, 1, 0, 1, -0.0}, true},
+        {{0.5, 1, 0, nan, 1, 1}, true},  // row 0 is not read
+        {{0, 1, 0.5, 0, 1, 1}, false},
+        {{0, 1, 0, 0, nan, 1}, false},
+        {{0, 2, 0, 0, 1, 1}, false},
+        {{0, 1, 0, 0, 1, -1}, false},
+        {{0, 1, 0, 0, 1, 1 + 1e-15}, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(holdsOnlyZerosAndOnes(c.S.data(), 3, 2), c.lookup);
+    EXPECT_TRUE(holdsOnlyZerosAndOnes(nullptr, 0, 2));
+    EXPECT_TRUE(holdsOnlyZerosAndOnes(nullptr, 3, 0));
+}
+
+TEST_F(TransitionWalk, CountsAreTheLookupWalksEventsAtScale) {
+    // Far beyond the literal walk's reach: the counts, added up group by
+    // group, against the events of the merged walk, one by one.
+    std::mt19937_64 rng(23);
+    for (std::int32_t L : {20, 70}) {
+        const std::int32_t a = 20000;
+        std::vector<double> S = nearbyRows(a, L, rng);
+        std::vector<double> expected(static_cast<std::size_t>(L), 0.0);
+        for (const literal::Event& e : walk(S, a, L, Path::Lookup)) expected[e.symbol] += 1.0;
+        double* counts = countTransitions(S.data(), a, L);
+        EXPECT_EQ(firstBitDifference(expected, std::vector<double>(counts, counts + L)), -1) << "L=" << L;
+        standin::releaseScratch();
+    }
+}
+
 TEST_F(TransitionWalk, ScratchIsLinearInStates) {
+    // Bytes per row: a row-major copy (8 L), or the packed row, index lists
+    // and hash slots (8 L / 64 + 16 + 64); a quadratic term would dwarf both.
+    auto perRowBound = [](std::int32_t L) { return static_cast<std::size_t>(8 * L + 96); };
     std::mt19937_64 rng(9);
-    std::vector<double> S = randomBinaryRows(600, 12, rng);
-    std::vector<double> counts = literal::transitionCounts(S.data(), 600, 12);
-    standin::releaseScratch();
-    TransitionCodes codes{};
-    InputFault fault;
-    ASSERT_TRUE(bucketTransitions(S.data(), counts.data(), 600, 12, 12, &codes, &fault));
-    std::size_t bytes = standin::releaseScratch();
-    std::size_t codeBytes = static_cast<std::size_t>(codes.codeCount) * sizeof(double);
-    EXPECT_LE(bytes, codeBytes + 600 * 12 * sizeof(double) + 64 * 12);
+    for (bool binary : {true, false}) {
+        const std::int32_t a = 600, L = 12;
+        std::vector<double> S = randomBinaryRows(a, L, rng);
+        if (!binary) S[a - 1] = 0.5;
+        std::vector<double> counts = literal::transitionCounts(S.data(), a, L);
+        standin::releaseScratch();
+        TransitionCodes codes{};
+        InputFault fault;
+        ASSERT_TRUE(bucketTransitions(S.data(), counts.data(), a, L, L, &codes, &fault));
+        std::size_t codeBytes = static_cast<std::size_t>(codes.codeCount) * sizeof(double);
+        EXPECT_LE(standin::releaseScratch(), codeBytes + a * perRowBound(L) + 64 * L) << "binary " << binary;
+    }
+    const std::int32_t a = 100000, L = 40;
+    std::vector<double> S = randomBinaryRows(a, L, rng);
+    countTransitions(S.data(), a, L);
+    EXPECT_LE(standin::releaseScratch(), a * perRowBound(L));
 }
 
 }  // namespace
