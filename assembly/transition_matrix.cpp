@@ -28,6 +28,16 @@ Cell decode(double code) {
     return {to, e - to * kCodeBase};
 }
 
+// True when code is a whole number naming a cell inside the a x a result.
+// Each bucket's codes pass through here, so it stays inline and off libm:
+// a whole number in int32 range survives the round trip through int32.
+bool isCodeWithin(double code, std::int32_t a) {
+    if (!(code >= 0.0 && code <= 2147483647.0)) return false;
+    if (static_cast<double>(static_cast<std::int32_t>(code)) != code) return false;
+    Cell cell = decode(code);
+    return cell.to >= 1 && cell.to <= a && cell.from >= 1 && cell.from <= a;
+}
+
 bool checkSymbol(const AssemblyInputs& in, std::int32_t i, InputFault* fault) {
     double symbol = in.symbolList[i];
     double highest = static_cast<double>(in.bucketEndCount < in.weightCount ? in.bucketEndCount : in.weightCount);
@@ -51,9 +61,7 @@ bool checkSymbol(const AssemblyInputs& in, std::int32_t i, InputFault* fault) {
     }
     for (auto p = static_cast<std::int64_t>(bucket.first); p < static_cast<std::int64_t>(bucket.end); ++p) {
         double code = in.codes[p];
-        Cell cell{0, 0};
-        if (isWholeInRange(code, 0.0, 2147483647.0)) cell = decode(code);
-        if (cell.to < 1 || cell.to > in.size || cell.from < 1 || cell.from > in.size) {
+        if (!isCodeWithin(code, in.size)) {
             setFault(*fault, "badCode",
                      "Input 4 (codes): element %lld, in the bucket of symbol %d, must be a code to*1000000+from "
                      "with to and from from 1 to %d; found %.17g.",

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -105,6 +106,10 @@ TEST_F(Assembly, RejectsWhatWouldAddressOutside) {
         {"from beyond a", {1}, {1000004}, {1, 1}, "badCode"},
         {"code not whole", {1}, {1000001.5}, {1, 1}, "badCode"},
         {"negative code", {1}, {-1000001}, {1, 1}, "badCode"},
+        {"from zero", {1}, {2000000}, {1, 1}, "badCode"},
+        {"NaN code", {1}, {std::nan("")}, {1, 1}, "badCode"},
+        {"code past int32", {1}, {2147483648.0 + 1000001}, {1, 1}, "badCode"},
+        {"infinite code", {1}, {HUGE_VAL}, {1, 1}, "badCode"},
     };
     for (const Case& c : cases) {
         Pipeline p{3, c.codes, c.cum};
