@@ -139,6 +139,10 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, InputFault* fault) 
     std::int32_t K = 0;
     std::int32_t* Q = nullptr;
     if (!lastStateSymbols(in, &K, &Q, fault)) return false;
+    // Without predecessor terms every step after the first makes the same
+    // column (zeros, NaN once rescaled) whatever came before; a T that no
+    // input data bounds (L = 0) must not turn into that many repeats.
+    if (K == 0 && plan->steps > 2) plan->steps = 2;
     if (!compactPredecessors(in, K, Q, &plan->terms, fault)) return false;
     plan->initialColumn = scratchArray<double>(static_cast<std::size_t>(in.states));
     return buildInitialColumn(in, plan->initialColumn, fault);

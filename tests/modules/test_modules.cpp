@@ -140,6 +140,21 @@ TEST(Modules, EmptyShapes) {
               (std::vector<double>{0, 0, 0}));
 }
 
+// With no symbols (L = 0) no input data bounds T or the number of states, so
+// the work must not grow with them: these calls came back only after hours.
+TEST(Modules, NoSymbolsFinishWhateverTheSizes) {
+    Example x;
+    const mxArray* noSymbols = x.arrays.dbl(3, 0);
+    const mxArray* noObservations = x.arrays.dbl(0, 0);
+    for (const char* name : {"Zellmor_mex", "Zellmor_raw_mex"}) {
+        std::vector<double> twoSteps = result({name, {x.arrays.dbl(1, 1, {2}), noObservations, noSymbols, noSymbols}}, 3, 1);
+        std::vector<double> mostSteps =
+            result({name, {x.arrays.dbl(1, 1, {2147483647}), noObservations, noSymbols, noSymbols}}, 3, 1);
+        EXPECT_TRUE(sameBits(mostSteps, twoSteps)) << name;
+    }
+    EXPECT_EQ(result({"Ortesk_count_mex", {x.unused, x.arrays.dbl(2147483647, 0)}}, 0, 1), std::vector<double>{});
+}
+
 TEST(Modules, ForwardScratchIndependentOfSteps) {
     Example x;
     std::size_t bytes[2];
