@@ -29,8 +29,8 @@ install(DIRECTORY ${WINDOWS_MODULE_DIR}/ DESTINATION lib/${PROJECT_NAME}/windows
 
 target_compile_definitions(mexhost_standin PRIVATE STANDIN_HOST_BUILD)
 target_link_options(mexhost_standin PRIVATE ${MEX_RUNTIME_LINK_OPTIONS})
-add_library(mexhost_standin_forward SHARED standin/libmex_forward.def)
 set_target_properties(mexhost_standin PROPERTIES OUTPUT_NAME mx RUNTIME_OUTPUT_DIRECTORY ${WINDOWS_HOST_DIR})
+add_library(mexhost_standin_forward SHARED standin/libmex_forward.def)
 set_target_properties(mexhost_standin_forward PROPERTIES
   OUTPUT_NAME mex LINKER_LANGUAGE CXX RUNTIME_OUTPUT_DIRECTORY ${WINDOWS_HOST_DIR})
 
