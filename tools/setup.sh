@@ -25,3 +25,8 @@ install_missing() {
 }
 
 install_missing "${required_packages[@]}"
+
+# clang and its libFuzzer runtime, only where fuzzing runs (fuzz/run.sh).
+if [ "${MEX_FUZZ_TOOLS:-0}" = 1 ]; then
+    install_missing clang-14 libclang-rt-14-dev
+fi

@@ -1,0 +1,353 @@
+// A libFuzzer target for one module (FUZZ_MODULE), called through the
+// stand-in host exactly as a host calls it. Each input first derives a valid
+// call from its bytes (a state space of every subset of a few symbols, with
+// the predecessor table, counts and codes that belong to it), then applies a
+// few mutations (argument count, outputs, class, shape, single entries), so
+// that both the accepted path and every rejection are reached. Checked on
+// every call: ASan and UBSan see no access outside the arrays; an accepted
+// call leaves its inputs bit for bit as they were and returns the documented
+// shape; a rejected one names a documented "<module>:<mnemonic>" identifier.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fuzz_input.hpp"
+#include "standin_host.hpp"
+
+namespace {
+
+using standin::ArrayClass;
+
+// An argument before it becomes a host array.
+struct Arg {
+    ArrayClass cls = ArrayClass::Double;
+    bool complex = false;
+    bool sparse = false;
+    bool shapeOnly = false;
+    std::size_t rows = 0;
+    std::size_t cols = 0;
+    std::vector<double> values;  // rows * cols of them, or none
+};
+
+struct Case {
+    std::vector<Arg> args;
+    int nlhs = 1;
+};
+
+// Expected shape of an accepted call's result.
+struct Shape {
+    std::size_t rows;
+    std::size_t cols;
+};
+
+constexpr std::size_t kMemoryLimit = std::size_t{64} << 20;
+constexpr std::size_t kDimensionLimit = std::size_t{1} << 31;
+
+Arg matrix(std::size_t rows, std::size_t cols, std::vector<double> values) {
+    Arg a;
+    a.rows = rows;
+    a.cols = cols;
+    a.values = std::move(values);
+    return a;
+}
+
+Arg scalar(double v) { return matrix(1, 1, {v}); }
+
+standin::MexFunction loaded(const std::string& name) {
+    return standin::loadModule(std::string(FUZZ_MODULE_DIR) + "/" + name + ".so");
+}
+
+// Calls a module on plain double arguments that it accepts; its result.
+std::vector<double> callAccepted(const char* name, const std::vector<Arg>& args) {
+    static const standin::MexFunction count = loaded("Ortesk_count_mex");
+    static const standin::MexFunction slots = loaded("Ortesk_slots_mex");
+    std::vector<mxArray*> arrays;
+    for (const Arg& a : args) arrays.push_back(standin::createDouble(a.rows, a.cols, a.values));
+    std::vector<const mxArray*> inputs(arrays.begin(), arrays.end());
+    standin::CallOutcome outcome =
+        standin::callGateway(std::strcmp(name, "Ortesk_count_mex") == 0 ? count : slots, name, 1, inputs);
+    for (mxArray* a : arrays) standin::destroyArray(a);
+    if (outcome.failed()) {
+        std::fprintf(stderr, "%s rejected a derived case: %s\n", name, outcome.errorMessage.c_str());
+        std::abort();
+    }
+    std::vector<double> result = standin::values(outcome.result);
+    standin::destroyArray(outcome.result);
+    return result;
+}
+
+// Every subset of L symbols, row i holding symbol c when bit c of i is set.
+Arg powersetStates(std::size_t L) {
+    std::size_t n = std::size_t{1} << L;
+    Arg S = matrix(n, L, std::vector<double>(n * L, 0.0));
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t c = 0; c < L; ++c) S.values[i + c * n] = static_cast<double>(i >> c & 1);
+    }
+    return S;
+}
+
+// The predecessor table of powersetStates(L): P(j, k) is the 1-based row of
+// state j less symbol k, or -1 when j lacks it.
+Arg powersetPredecessors(std::size_t L) {
+    std::size_t n = std::size_t{1} << L;
+    Arg P = matrix(n, L, std::vector<double>(n * L, -1.0));
+    for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t k = 0; k < L; ++k) {
+            if (j >> k & 1) P.values[j + k * n] = static_cast<double>((j & ~(std::size_t{1} << k)) + 1);
+        }
+    }
+    return P;
+}
+
+// Bytes: L (0..3), T - 1 (0..5), then the L x T observations.
+Case forwardCase(fuzz::Reader& r) {
+    std::size_t L = r.below(4);
+    std::size_t T = 1 + r.below(6);
+    Arg O = matrix(L, T, {});
+    for (std::size_t i = 0; i < L * T; ++i) O.values.push_back(r.value());
+    return {{scalar(static_cast<double>(T)), O, powersetStates(L), powersetPredecessors(L)}};
+}
+
+// Bytes: L (0..4).
+Case countCase(fuzz::Reader& r) { return {{matrix(0, 0, {}), powersetStates(r.below(5))}}; }
+
+// Bytes: L (0..4); the counts are those of the states.
+Case slotsCase(fuzz::Reader& r) {
+    Arg S = powersetStates(r.below(5));
+    Arg unused = matrix(0, 0, {});
+    return {{unused, S, matrix(S.cols, 1, callAccepted("Ortesk_count_mex", {unused, S}))}};
+}
+
+// Bytes: L (0..4), the L weights, the list length (0..L+1) and its symbols;
+// codes and their running totals are those of the states.
+Case assemblyCase(fuzz::Reader& r) {
+    Arg S = powersetStates(r.below(5));
+    Arg unused = matrix(0, 0, {});
+    Arg counts = matrix(S.cols, 1, callAccepted("Ortesk_count_mex", {unused, S}));
+    std::vector<double> codes = callAccepted("Ortesk_slots_mex", {unused, S, counts});
+    Arg cum = counts;
+    for (std::size_t s = 1; s < cum.values.size(); ++s) cum.values[s] += cum.values[s - 1];
+    Arg w = matrix(1, S.cols, {});
+    for (std::size_t s = 0; s < S.cols; ++s) w.values.push_back(r.value());
+    Arg list = matrix(S.cols == 0 ? 0 : r.below(S.cols + 2), 1, {});
+    for (std::size_t i = 0; i < list.rows; ++i) list.values.push_back(static_cast<double>(1 + r.below(S.cols)));
+    Arg size = matrix(1, S.rows - 1, std::vector<double>(S.rows - 1, 0.0));
+    return {{size, w, list, matrix(1, codes.size(), codes), cum}};
+}
+
+// Sizes that hold no data but make a big result or a long loop.
+const std::size_t kEmptyPartners[] = {0, 1, 2, 7, 1000, std::size_t{1} << 16, std::size_t{1} << 20, 2147483647};
+// Sizes no host could hold: only the shape exists.
+const std::size_t kHugeDimensions[] = {kDimensionLimit, kDimensionLimit + 1, std::size_t{1} << 32,
+                                       std::size_t{1} << 40, SIZE_MAX};
+const std::size_t kHugePartners[] = {0, 1, 3, kDimensionLimit, SIZE_MAX};
+
+template <class T, std::size_t N>
+T pick(fuzz::Reader& r, const T (&options)[N]) {
+    return options[r.below(N)];
+}
+
+void reshape(Arg& a, std::size_t rows, std::size_t cols, fuzz::Reader& r) {
+    a.shapeOnly = false;
+    a.rows = rows;
+    a.cols = cols;
+    a.values.resize(rows * cols);
+    for (double& v : a.values) v = r.value();
+}
+
+void mutateShape(Arg& a, fuzz::Reader& r) {
+    switch (r.below(4)) {
+        case 0:  // the same data read with other dimensions
+            std::swap(a.rows, a.cols);
+            break;
+        case 1: {  // no data, possibly a big partner dimension
+            std::size_t partner = pick(r, kEmptyPartners);
+            a.shapeOnly = false;
+            a.values.clear();
+            a.rows = r.below(2) ? partner : 0;
+            a.cols = a.rows == 0 ? partner : 0;
+            break;
+        }
+        case 2:
+            a.shapeOnly = true;
+            a.values.clear();
+            a.rows = pick(r, kHugeDimensions);
+            a.cols = pick(r, kHugePartners);
+            if (r.below(2)) std::swap(a.rows, a.cols);
+            break;
+        default:
+            reshape(a, r.below(7), r.below(7), r);
+            break;
+    }
+}
+
+// One change to the derived call.
+void mutate(Case& c, fuzz::Reader& r) {
+    std::size_t op = r.below(7);
+    if (op == 0) {
+        c.args.resize(r.below(7), scalar(r.value()));
+        return;
+    }
+    if (op == 1) {
+        c.nlhs = static_cast<int>(r.below(3));
+        return;
+    }
+    if (c.args.empty()) return;
+    Arg& a = c.args[r.below(c.args.size())];
+    switch (op) {
+        case 2:
+            a.cls = static_cast<ArrayClass>(r.below(5));
+            a.complex = r.below(2);
+            a.sparse = r.below(2);
+            break;
+        case 3:
+            mutateShape(a, r);
+            break;
+        case 4:
+            if (!a.values.empty()) a.values[r.wideBelow(a.values.size())] = r.value();
+            break;
+        case 5:  // a code to*1000000+from near the range the modules accept
+            if (!a.values.empty()) {
+                std::size_t at = r.wideBelow(a.values.size());
+                a.values[at] = 1e6 * static_cast<double>(r.wideBelow(2150)) + static_cast<double>(r.below(20));
+            }
+            break;
+        default:  // every entry the same
+            double v = r.value();
+            for (double& x : a.values) x = v;
+            break;
+    }
+}
+
+mxArray* toHost(const Arg& a) {
+    if (a.shapeOnly) return standin::createShapeOnly(a.rows, a.cols, a.cls, a.complex, a.sparse);
+    if (a.cls == ArrayClass::Double && !a.complex && !a.sparse) return standin::createDouble(a.rows, a.cols, a.values);
+    return standin::createArray(a.cls, a.rows, a.cols, a.complex, a.sparse);
+}
+
+// The call in a line per argument, for reproducing a finding by hand.
+std::string describe(const Case& c) {
+    const char* classes[] = {"double", "single", "int32", "logical", "char"};
+    std::ostringstream text;
+    text << FUZZ_MODULE << " with " << c.args.size() << " inputs, " << c.nlhs << " outputs\n";
+    for (const Arg& a : c.args) {
+        text << "  " << a.rows << " x " << a.cols << " " << (a.sparse ? "sparse " : "") << (a.complex ? "complex " : "")
+             << classes[static_cast<int>(a.cls)] << (a.shapeOnly ? " (shape only)" : "");
+        for (std::size_t i = 0; i < a.values.size() && i < 16; ++i) text << (i ? " " : ": ") << a.values[i];
+        text << (a.values.size() > 16 ? " ...\n" : "\n");
+    }
+    return text.str();
+}
+
+const Case* gCurrent = nullptr;
+
+[[noreturn]] void fail(const std::string& what) {
+    std::fprintf(stderr, "%s: %s\n%s", FUZZ_MODULE, what.c_str(), gCurrent ? describe(*gCurrent).c_str() : "");
+    std::abort();
+}
+
+// The result shape the module documents for arguments it accepted.
+Shape expectedShape(const std::vector<Arg>& args) {
+    const std::string module = FUZZ_MODULE;
+    if (module == "Ortesk_count_mex") return {args[1].cols, 1};
+    if (module == "Ortesk_slots_mex") {
+        double total = 0.0;
+        for (std::size_t s = 0; s < args[1].cols; ++s) total += args[2].values[s];
+        return {1, static_cast<std::size_t>(total)};
+    }
+    if (module == "Quivane_mex") return {args[0].cols, args[0].cols};
+    return {args[2].rows, 1};
+}
+
+// Every "<module>:<mnemonic>" identifier docs/robustness.md lists.
+std::set<std::string> documentedIdentifiers() {
+    std::ifstream doc(ROBUSTNESS_DOC);
+    std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
+    if (text.empty()) fail("cannot read " ROBUSTNESS_DOC);
+    std::set<std::string> ids;
+    std::regex id("[A-Za-z_]+_mex:[A-Za-z]+");
+    for (auto m = std::sregex_iterator(text.begin(), text.end(), id); m != std::sregex_iterator(); ++m) {
+        ids.insert(m->str());
+    }
+    return ids;
+}
+
+std::set<std::string> gDocumented;
+standin::MexFunction gModule;
+
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std::vector<std::vector<double>>& before,
+                  const standin::CallOutcome& outcome) {
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        if (!sameBits(standin::values(arrays[i]), before[i])) fail("input " + std::to_string(i + 1) + " changed");
+    }
+    if (outcome.failed()) {
+        if (outcome.errorId == standin::kHostOutOfMemory) return;
+        if (!gDocumented.count(outcome.errorId)) fail("undocumented identifier " + outcome.errorId);
+        if (outcome.errorId.rfind(std::string(FUZZ_MODULE) + ":", 0) != 0) fail("foreign identifier " + outcome.errorId);
+        if (outcome.errorMessage.empty()) fail(outcome.errorId + " without a message");
+        if (outcome.result) fail(outcome.errorId + " with a result");
+        return;
+    }
+    if (!outcome.result) fail("accepted without a result");
+    Shape want = expectedShape(c.args);
+    std::size_t rows = mxGetM(outcome.result);
+    std::size_t cols = mxGetN(outcome.result);
+    if (rows != want.rows || cols != want.cols || !mxIsDouble(outcome.result) || mxIsComplex(outcome.result)) {
+        std::ostringstream text;
+        text << "result " << rows << " x " << cols << ", documented " << want.rows << " x " << want.cols;
+        fail(text.str());
+    }
+}
+
+Case deriveCase(fuzz::Reader& r) {
+    const std::string module = FUZZ_MODULE;
+    if (module == "Ortesk_count_mex") return countCase(r);
+    if (module == "Ortesk_slots_mex") return slotsCase(r);
+    if (module == "Quivane_mex") return assemblyCase(r);
+    return forwardCase(r);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    gDocumented = documentedIdentifiers();
+    gModule = loaded(FUZZ_MODULE);
+    standin::setMemoryLimit(kMemoryLimit);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::Reader r(data, size);
+    Case c = deriveCase(r);
+    for (std::size_t m = r.below(4); m > 0; --m) mutate(c, r);
+    gCurrent = &c;
+    if (std::getenv("FUZZ_DESCRIBE")) std::fputs(describe(c).c_str(), stderr);
+
+    std::vector<mxArray*> arrays;
+    std::vector<std::vector<double>> before;
+    for (const Arg& a : c.args) {
+        arrays.push_back(toHost(a));
+        before.push_back(standin::values(arrays.back()));
+    }
+    std::vector<const mxArray*> inputs(arrays.begin(), arrays.end());
+    standin::CallOutcome outcome = standin::callGateway(gModule, FUZZ_MODULE, c.nlhs, inputs);
+    if (std::getenv("FUZZ_DESCRIBE")) {
+        std::fprintf(stderr, "  -> %s\n", outcome.failed() ? outcome.errorId.c_str() : "accepted");
+    }
+    checkOutcome(c, arrays, before, outcome);
+    standin::destroyArray(outcome.result);
+    for (mxArray* a : arrays) standin::destroyArray(a);
+    gCurrent = nullptr;
+    return 0;
+}

@@ -1,0 +1,64 @@
+// Writes each fuzz target's seed inputs, the README's worked examples, into
+// <dir>/<module>/: the bytes fuzz_module.cpp reads to derive them, with no
+// mutation. Usage: make_fuzz_seeds <dir>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "fuzz_input.hpp"
+
+namespace {
+
+// Two symbols, three steps, every observation weight 1.
+fuzz::Writer forwardExample() {
+    fuzz::Writer w;
+    w.choice(2);  // L
+    w.choice(2);  // T - 1
+    for (int i = 0; i < 6; ++i) w.value(1.0);
+    w.choice(0);  // no mutation
+    return w;
+}
+
+// Two symbols: counts [3; 3] and codes [1000001 3000002 3000003 2000002 3000001 3000003].
+fuzz::Writer transitionExample() {
+    fuzz::Writer w;
+    w.choice(2);  // L
+    w.choice(0);  // no mutation
+    return w;
+}
+
+// The transition example assembled with w = [0.25 0.75] and list = [1; 2].
+fuzz::Writer assemblyExample() {
+    fuzz::Writer w;
+    w.choice(2);  // L
+    w.value(0.25);
+    w.value(0.75);
+    w.choice(2);  // list length
+    w.choice(0);  // symbol 1
+    w.choice(1);  // symbol 2
+    w.choice(0);  // no mutation
+    return w;
+}
+
+void writeSeed(const std::filesystem::path& dir, const std::string& module, const fuzz::Writer& seed) {
+    std::filesystem::create_directories(dir / module);
+    std::ofstream out(dir / module / "worked_example", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(seed.bytes().data()), static_cast<std::streamsize>(seed.bytes().size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <seed dir>\n", argv[0]);
+        return 2;
+    }
+    std::filesystem::path dir = argv[1];
+    writeSeed(dir, "Zellmor_mex", forwardExample());
+    writeSeed(dir, "Zellmor_raw_mex", forwardExample());
+    writeSeed(dir, "Ortesk_count_mex", transitionExample());
+    writeSeed(dir, "Ortesk_slots_mex", transitionExample());
+    writeSeed(dir, "Quivane_mex", assemblyExample());
+    return 0;
+}
