@@ -1,11 +1,13 @@
 #include "forward/forward_recursion.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <utility>
 
 #include "arrays/column_major.hpp"
 #include "arrays/scratch.hpp"
+#include "forward/forward_steps.hpp"
+#include "forward/step_team.hpp"
 
 namespace {
 
@@ -42,25 +44,39 @@ bool checkStepCount(const ForwardInputs& in, std::int32_t* steps, InputFault* fa
     return true;
 }
 
+// Rows of S summed per pass over its columns: the block's sums stay in the
+// first-level cache while S is read in its own order.
+constexpr std::int32_t kRowBlock = 2048;
+
 // Step 0: a state with exactly one member (by its truncated row sum) starts
-// with that member's weight; every other state starts at 0.
+// with that member's weight; every other state starts at 0. Each row sum
+// adds the columns in ascending order from 0.0, as rowSum does; column
+// arrives zero-filled and holds the sums of a block until they are replaced.
 bool buildInitialColumn(const ForwardInputs& in, double* column, InputFault* fault) {
     const std::int32_t n = in.states;
-    for (std::int32_t i = 0; i < n; ++i) {
-        double sum = rowSum(in.membership, i, n, in.symbols);
-        if (truncateOr(sum, 0) != 1) continue;
-        std::int32_t member = -1;
-        for (std::int32_t c = 0; c < in.symbols && member < 0; ++c) {
-            if (in.membership[i + static_cast<std::int64_t>(c) * n] == 1.0) member = c;
+    for (std::int32_t low = 0; low < n; low += kRowBlock) {
+        const std::int32_t high = std::min(low + kRowBlock, n);
+        for (std::int32_t c = 0; c < in.symbols; ++c) {
+            const double* entries = in.membership + static_cast<std::int64_t>(c) * n;
+            for (std::int32_t i = low; i < high; ++i) column[i] = column[i] + entries[i];
         }
-        if (member < 0) {
-            setFault(*fault, "noMemberEntry",
-                     "Input 3 (S, the membership matrix): row %d sums to %.17g, one member, and must hold an entry "
-                     "equal to 1; found none.",
-                     i + 1, sum);
-            return false;
+        for (std::int32_t i = low; i < high; ++i) {
+            const double sum = column[i];
+            column[i] = 0.0;
+            if (truncateOr(sum, 0) != 1) continue;
+            std::int32_t member = -1;
+            for (std::int32_t c = 0; c < in.symbols && member < 0; ++c) {
+                if (in.membership[i + static_cast<std::int64_t>(c) * n] == 1.0) member = c;
+            }
+            if (member < 0) {
+                setFault(*fault, "noMemberEntry",
+                         "Input 3 (S, the membership matrix): row %d sums to %.17g, one member, and must hold an "
+                         "entry equal to 1; found none.",
+                         i + 1, sum);
+                return false;
+            }
+            column[i] = in.observations[member];
         }
-        column[i] = in.observations[member];
     }
     return true;
 }
@@ -84,9 +100,65 @@ bool lastStateSymbols(const ForwardInputs& in, std::int32_t* K, std::int32_t** Q
     return true;
 }
 
-// Reads the n x K predecessor entries once, validating each, into the compact
-// form that skips the -1 entries.
-bool compactPredecessors(const ForwardInputs& in, std::int32_t K, const std::int32_t* Q, PredecessorTerms* terms,
+// What one pass over a column of P finds.
+struct ColumnScan {
+    std::int64_t predecessors;  // entries other than -1
+    bool wellFormed;            // every entry is -1 or a whole number 1..n
+    bool subsetLayout;          // entry j is j - offset + 1 where j has the bit offset, -1 elsewhere
+};
+
+// The offset a column would have in the subset layout: the row of its first
+// predecessor, when that row is a power of two and the predecessor is row 1;
+// otherwise 0, which no layout has.
+std::int32_t subsetOffset(const double* column, std::int32_t n) {
+    std::int32_t j = 0;
+    while (j < n && column[j] == -1.0) ++j;
+    bool powerOfTwo = j > 0 && (j & (j - 1)) == 0;
+    return j < n && powerOfTwo && column[j] == 1.0 ? j : 0;
+}
+
+// Every entry of P is read here, once. Adding and taking away 2^52 rounds a
+// value within range to a whole number, which tells whole numbers apart
+// without a conversion; lanes past the end of the column hold -1.0.
+FORWARD_WIDE_CLONES
+ColumnScan scanColumn(const double* column, std::int32_t n, std::int32_t offset) {
+    const Lanes absentEntries = {-1.0, -1.0, -1.0, -1.0};
+    const Lanes roundingShift = {0x1p52, 0x1p52, 0x1p52, 0x1p52};
+    const double rows = n;
+    LaneMask state = {0, 1, 2, 3};
+    Lanes stateValue = {0.0, 1.0, 2.0, 3.0};
+    LaneMask negativeAbsentCount = {0, 0, 0, 0};
+    LaneMask wellFormed = ~negativeAbsentCount;
+    LaneMask subsetLayout = wellFormed;
+    for (std::int32_t j = 0; j < n; j += kLanes) {
+        Lanes p = absentEntries;
+        if (n - j >= kLanes) {
+            std::memcpy(&p, column + j, sizeof p);
+        } else {
+            std::memcpy(&p, column + j, sizeof(double) * (n - j));
+        }
+        const LaneMask absent = p == -1.0;
+        const LaneMask rowNumber = (p >= 1.0) & (p <= rows) & ((p + roundingShift) - roundingShift == p);
+        wellFormed &= absent | rowNumber;
+        negativeAbsentCount += absent;
+        const Lanes expected = (state & offset) != 0 ? stateValue - static_cast<double>(offset - 1) : absentEntries;
+        subsetLayout &= (p == expected) | (stateValue >= rows);
+        state += kLanes;
+        stateValue += kLanes;
+    }
+    ColumnScan scan{(static_cast<std::int64_t>(n) + kLanes - 1) / kLanes * kLanes, true, offset > 0};
+    for (std::int32_t lane = 0; lane < kLanes; ++lane) {
+        scan.predecessors += negativeAbsentCount[lane];
+        scan.wellFormed = scan.wellFormed && wellFormed[lane] != 0;
+        scan.subsetLayout = scan.subsetLayout && subsetLayout[lane] != 0;
+    }
+    return scan;
+}
+
+// Reads the n x K predecessor entries once, validating each and checking
+// whether the table has the subset-offset layout; any other table is then
+// read again into the compact form that skips the -1 entries.
+bool compactPredecessors(const ForwardInputs& in, std::int32_t K, std::int32_t* Q, ForwardPlan* plan,
                          InputFault* fault) {
     const std::int32_t n = in.states;
     std::int64_t needed = static_cast<std::int64_t>(n) * K;
@@ -97,19 +169,30 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, const std::int
                  static_cast<long long>(needed), n, K, static_cast<long long>(in.predecessorCount));
         return false;
     }
+    auto* offsets = scratchArray<std::int32_t>(static_cast<std::size_t>(K));
+    bool subsetLayout = K > 0;
     std::int64_t valid = 0;
-    for (std::int64_t e = 0; e < needed; ++e) {
-        double p = in.predecessors[e];
-        if (p == -1.0) continue;
-        if (!isWholeInRange(p, 1.0, n)) {
+    for (std::int32_t k = 0; k < K; ++k) {
+        const double* column = in.predecessors + static_cast<std::int64_t>(k) * n;
+        offsets[k] = subsetOffset(column, n);
+        ColumnScan scan = scanColumn(column, n, offsets[k]);
+        if (!scan.wellFormed) {
+            std::int32_t j = 0;
+            while (column[j] == -1.0 || isWholeInRange(column[j], 1.0, n)) ++j;
             setFault(*fault, "badPredecessor",
-                     "Input 4 (P, the predecessor table): entry (%lld, %lld) must be -1 or a whole number from 1 "
-                     "to %d; found %.17g.",
-                     static_cast<long long>(e % n + 1), static_cast<long long>(e / n + 1), n, p);
+                     "Input 4 (P, the predecessor table): entry (%d, %d) must be -1 or a whole number from 1 to %d; "
+                     "found %.17g.",
+                     j + 1, k + 1, n, column[j]);
             return false;
         }
-        ++valid;
+        valid += scan.predecessors;
+        subsetLayout = subsetLayout && scan.subsetLayout;
     }
+    if (subsetLayout) {
+        plan->offsets = {offsets, Q, K};
+        return true;
+    }
+    PredecessorTerms* terms = &plan->terms;
     terms->termStart = scratchArray<std::int64_t>(static_cast<std::size_t>(n) + 1);
     terms->predecessor = scratchArray<std::int32_t>(static_cast<std::size_t>(valid));
     terms->symbol = scratchArray<std::int32_t>(static_cast<std::size_t>(valid));
@@ -143,35 +226,23 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, InputFault* fault) 
     // column (zeros, NaN once rescaled) whatever came before; a T that no
     // input data bounds (L = 0) must not turn into that many repeats.
     if (K == 0 && plan->steps > 2) plan->steps = 2;
-    if (!compactPredecessors(in, K, Q, &plan->terms, fault)) return false;
-    plan->initialColumn = scratchArray<double>(static_cast<std::size_t>(in.states));
+    if (!compactPredecessors(in, K, Q, plan, fault)) return false;
+    plan->initialColumn = newPaddedColumn(in.states);
     return buildInitialColumn(in, plan->initialColumn, fault);
 }
 
 void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
                  std::int32_t last) {
     const double* weights = plan.observations + static_cast<std::int64_t>(t + 1) * plan.symbols;
-    const std::int64_t* start = plan.terms.termStart;
-    for (std::int32_t j = first; j < last; ++j) {
-        double acc = 0.0;
-        for (std::int64_t e = start[j]; e < start[j + 1]; ++e) {
-            double x = previous[plan.terms.predecessor[e]];
-            x = x + previous[j];
-            x = x * weights[plan.terms.symbol[e]];
-            acc = acc + x;
-        }
-        next[j] = acc;
+    if (plan.offsets.offset) {
+        stepFromOffsets(plan.offsets, weights, previous, next, first, last);
+    } else {
+        stepFromTerms(plan.terms, weights, previous, next, first, last);
     }
 }
 
 double* forwardRecursion(const ForwardPlan& plan, bool normalize) {
-    const std::int32_t n = plan.states;
-    double* previous = plan.initialColumn;
-    double* next = scratchArray<double>(static_cast<std::size_t>(n));
-    for (std::int32_t t = 0; t + 1 < plan.steps; ++t) {
-        forwardStep(plan, t, previous, next, 0, n);
-        if (normalize) normalizeColumn(next, n, 0);
-        std::swap(previous, next);
-    }
-    return columnCopy(previous, 0, n);
+    double* const columns[2] = {plan.initialColumn, newPaddedColumn(plan.states)};
+    runSteps(plan, normalize, columns);
+    return columns[(plan.steps - 1) % 2];
 }

@@ -27,23 +27,36 @@ struct PredecessorTerms {
     std::int32_t* symbol;
 };
 
+// A table whose column k holds, for every state j (0-based), the predecessor
+// j - offset[k] exactly when j has the bit offset[k] (a power of two) and -1
+// otherwise: all subsets in binary order, or a prefix of them. Such a table
+// needs no list of terms. offset is null for any other table.
+struct SubsetOffsets {
+    std::int32_t* offset;
+    std::int32_t* symbol;  // Q[k]
+    std::int32_t columns;  // K
+};
+
 // Everything the steps need, validated and built once per call.
 struct ForwardPlan {
     std::int32_t states;
     std::int32_t symbols;
     std::int32_t steps;  // T
     const double* observations;
-    double* initialColumn;  // step 0, n doubles
+    double* initialColumn;  // step 0: n doubles of a padded column (see newPaddedColumn)
+    SubsetOffsets offsets;  // when set, terms are not built
     PredecessorTerms terms;
+    std::int32_t threads;  // 0: chosen from the size of the state space; 1 or more forces that many
 };
 
 // Validates inputs and builds the plan in host scratch; on input outside the
 // contract fills fault and returns false (nothing else is reported).
 bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, InputFault* fault);
 
-// Runs the steps of a valid plan with n >= 1; returns a new vector of n
-// doubles (host scratch): the weights of step T-1, each step rescaled to sum 1
-// when normalize is set. Scratch: two columns and the plan, whatever T is.
+// Runs the steps of a valid plan with n >= 1, on the number of threads
+// stepThreads gives; returns n doubles of host scratch: the weights of step
+// T-1, each step rescaled to sum 1 when normalize is set. Scratch: two
+// columns and the plan, whatever T is.
 double* forwardRecursion(const ForwardPlan& plan, bool normalize);
 
 // Computes step t+1 of states [first, last) from step t into next.

@@ -1,0 +1,29 @@
+// One step of the forward recursion over a range of states, one kernel per
+// layout of the predecessor table. Both form each state's sum exactly as
+// written: acc = 0.0, then for ascending k with a predecessor,
+// acc = acc + ((F(pred) + F(j)) * O(Q[k], t+1)).
+#ifndef FORWARD_FORWARD_STEPS_HPP
+#define FORWARD_FORWARD_STEPS_HPP
+
+#include <cstdint>
+
+#include "forward/forward_recursion.hpp"
+#include "forward/lanes.hpp"
+
+// New zero-filled column for n states (host scratch): kLanes doubles before
+// entry 0 and the length rounded up to whole vectors, so that the subset
+// kernel may read and write whole vectors at either end.
+double* newPaddedColumn(std::int32_t n);
+
+// Step t+1 of states [first, last) into next from step t in previous, by the
+// compact terms; weights are the L observations of step t+1. Buffers are the
+// caller's.
+void stepFromTerms(const PredecessorTerms& terms, const double* weights, const double* previous, double* next,
+                   std::int32_t first, std::int32_t last);
+
+// The same by a subset-offset table, with previous and next padded columns and
+// first a multiple of kLanes; the vector holding last - 1 is written whole.
+void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
+                     std::int32_t first, std::int32_t last);
+
+#endif
