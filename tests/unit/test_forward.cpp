@@ -1,7 +1,11 @@
+#include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "binary_subsets.hpp"
 #include "forward/forward_recursion.hpp"
 #include "literal.hpp"
 #include "scratch_check.hpp"
@@ -11,37 +15,88 @@ namespace {
 
 using ForwardRecursion = KernelTest;
 
-std::vector<double> runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize) {
-    ForwardInputs in{&T,      O.data(), static_cast<std::int64_t>(O.size()), space.S.data(), space.n,
-                     space.L, space.P.data(), static_cast<std::int64_t>(space.P.size())};
+ForwardInputs inputsOf(const StateSpace& space, const std::vector<double>& O, const double& T) {
+    return {&T,      O.data(), static_cast<std::int64_t>(O.size()), space.S.data(), space.n,
+            space.L, space.P.data(), static_cast<std::int64_t>(space.P.size())};
+}
+
+// threads 0 lets the kernel choose.
+std::vector<double> runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize,
+                              std::int32_t threads) {
     ForwardPlan plan{};
     InputFault fault;
-    EXPECT_TRUE(planForward(in, &plan, &fault)) << fault.message;
+    EXPECT_TRUE(planForward(inputsOf(space, O, T), &plan, &fault)) << fault.message;
+    plan.threads = threads;
     double* last = forwardRecursion(plan, normalize);
     return std::vector<double>(last, last + space.n);
 }
 
-// Weights in (0, 1], with whole columns of zeros now and then.
+bool takesSubsetLayout(const StateSpace& space) {
+    const double T = 1;
+    const std::vector<double> O(static_cast<std::size_t>(space.L), 1.0);
+    ForwardPlan plan{};
+    InputFault fault;
+    EXPECT_TRUE(planForward(inputsOf(space, O, T), &plan, &fault)) << fault.message;
+    return plan.offsets.offset != nullptr;
+}
+
+// Weights in [0, 1). In about one call in four, one whole column of zeros
+// (at a step after the first), from which on every weight is 0, or NaN once
+// rescaled; more often than that would leave little else to compare.
 std::vector<double> randomObservations(std::int32_t L, std::int32_t T, std::mt19937_64& rng) {
     std::vector<double> O(static_cast<std::size_t>(L) * T);
     std::uniform_real_distribution<double> weight(0.0, 1.0);
-    for (std::int32_t t = 0; t < T; ++t) {
-        bool zero = t > 0 && rng() % 9 == 0;
-        for (std::int32_t s = 0; s < L; ++s) O[t * static_cast<std::size_t>(L) + s] = zero ? 0.0 : weight(rng);
+    for (double& o : O) o = weight(rng);
+    if (T > 1 && rng() % 4 == 0) {
+        std::size_t zeroStep = 1 + rng() % (T - 1);
+        std::fill_n(O.begin() + static_cast<std::ptrdiff_t>(zeroStep * L), L, 0.0);
     }
     return O;
 }
 
+// Raw and normalised, on one thread, two, and as many as the kernel chooses.
 void expectSameBits(const StateSpace& space, const std::vector<double>& O, double T, const std::string& label) {
     for (bool normalize : {false, true}) {
         std::vector<double> expected =
             literal::forwardRecursion(T, O.data(), space.S.data(), space.P.data(), space.n, space.L, normalize);
-        std::vector<double> actual = runKernel(space, O, T, normalize);
-        std::int64_t at = firstBitDifference(expected, actual);
-        ASSERT_EQ(at, -1) << label << (normalize ? " normalised" : " raw") << ": first difference at state " << at
-                          << ": expected " << expected[at] << ", got " << actual[at];
+        for (std::int32_t threads : {1, 2, 0}) {
+            std::vector<double> actual = runKernel(space, O, T, normalize, threads);
+            std::int64_t at = firstBitDifference(expected, actual);
+            ASSERT_EQ(at, -1) << label << (normalize ? " normalised" : " raw") << " threads=" << threads
+                              << ": first difference at state " << at << ": expected " << expected[at] << ", got "
+                              << actual[at];
+        }
         standin::releaseScratch();
     }
+}
+
+// Rows 0 .. n-1 of all subsets of L symbols in binary order, the last row
+// being n - 1.
+StateSpace firstSubsets(std::int32_t n, std::int32_t L) {
+    std::vector<double> S(static_cast<std::size_t>(n) * L);
+    for (std::int32_t c = 0; c < L; ++c) {
+        for (std::int32_t i = 0; i < n; ++i) S[i + static_cast<std::size_t>(c) * n] = (i >> c) & 1;
+    }
+    return withPredecessors(std::move(S), n, L);
+}
+
+// The columns of S in reverse order, and with them those of P: what
+// withPredecessors would give when the last state holds every symbol.
+StateSpace withSymbolsReversed(StateSpace space) {
+    for (std::vector<double>* matrix : {&space.S, &space.P}) {
+        for (std::int32_t c = 0; c < space.L / 2; ++c) {
+            std::swap_ranges(matrix->begin() + static_cast<std::ptrdiff_t>(c) * space.n,
+                             matrix->begin() + static_cast<std::ptrdiff_t>(c + 1) * space.n,
+                             matrix->begin() + static_cast<std::ptrdiff_t>(space.L - 1 - c) * space.n);
+        }
+    }
+    return space;
+}
+
+// The table with entry (row, column), both 1-based, replaced.
+StateSpace withEntry(StateSpace space, std::int32_t row, std::int32_t column, double p) {
+    space.P[(row - 1) + static_cast<std::size_t>(column - 1) * space.n] = p;
+    return space;
 }
 
 TEST_F(ForwardRecursion, MatchesLiteralOnPowersets) {
@@ -83,15 +138,100 @@ TEST_F(ForwardRecursion, MatchesLiteralOnNonBinaryEntries) {
 }
 
 TEST_F(ForwardRecursion, ScratchDoesNotGrowWithSteps) {
-    StateSpace space = powerset(4);
     std::mt19937_64 rng(1);
-    std::size_t bytes[2];
-    std::int32_t steps[2] = {3, 3000};
-    for (int i = 0; i < 2; ++i) {
-        runKernel(space, randomObservations(4, steps[i], rng), steps[i], true);
-        bytes[i] = standin::releaseScratch();
+    for (const StateSpace& space : {powerset(4), withEntry(powerset(4), 16, 1, -1.0)}) {
+        for (std::int32_t threads : {1, 2}) {
+            std::size_t bytes[2];
+            std::int32_t steps[2] = {3, 3000};
+            for (int i = 0; i < 2; ++i) {
+                runKernel(space, randomObservations(4, steps[i], rng), steps[i], true, threads);
+                bytes[i] = standin::releaseScratch();
+            }
+            EXPECT_EQ(bytes[0], bytes[1]) << "threads=" << threads;
+        }
     }
-    EXPECT_EQ(bytes[0], bytes[1]);
+}
+
+TEST_F(ForwardRecursion, BinarySubsetsAreThePowerset) {
+    for (std::int32_t L = 1; L <= 8; ++L) {
+        StateSpace direct = binarySubsets(L);
+        StateSpace searched = powerset(L);
+        EXPECT_EQ(direct.K, searched.K) << "L=" << L;
+        EXPECT_EQ(direct.S, searched.S) << "L=" << L;
+        EXPECT_EQ(direct.P, searched.P) << "L=" << L;
+    }
+}
+
+// Tables in the subset layout go without a list of terms; every other
+// table, however close, must not.
+TEST_F(ForwardRecursion, TakesTheSubsetLayoutExactlyWhereItHolds) {
+    std::mt19937_64 rng(11);
+    const StateSpace all = powerset(6);
+    struct Case {
+        const char* label;
+        StateSpace space;
+        bool subsetLayout;
+    };
+    const Case cases[] = {
+        {"all subsets", all, true},
+        {"symbols in reverse order, offsets descending", withSymbolsReversed(all), true},
+        {"first 47 subsets, n not a whole number of vectors", firstSubsets(47, 6), true},
+        {"a predecessor missing", withEntry(all, 64, 1, -1.0), false},
+        {"a predecessor missing in the last, partial vector", withEntry(firstSubsets(47, 6), 47, 1, -1.0), false},
+        {"a predecessor elsewhere", withEntry(all, 64, 1, 1.0), false},
+        {"a predecessor elsewhere in the first vector", withEntry(all, 4, 1, 2.0), false},
+        {"a predecessor where the bit is clear", withEntry(all, 3, 3, 1.0), false},
+        {"shuffled", reshuffled(all, 0, rng), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(takesSubsetLayout(c.space), c.subsetLayout) << c.label;
+        std::int32_t T = 20;
+        expectSameBits(c.space, randomObservations(c.space.L, T, rng), T, c.label);
+    }
+}
+
+TEST_F(ForwardRecursion, ThreadsAgreeOnALargeStateSpace) {
+    std::mt19937_64 rng(14);
+    const std::int32_t T = 30;
+    const StateSpace all = binarySubsets(14);
+    const std::vector<double> O = randomObservations(14, T, rng);
+    expectSameBits(all, O, T, "all subsets of 14");
+    expectSameBits(withSymbolsReversed(all), O, T, "all subsets of 14, offsets descending");
+    expectSameBits(withEntry(all, all.n, 1, -1.0), O, T, "all subsets of 14, one predecessor missing");
+}
+
+// The table is read in one pass that only notices a fault; the entry named
+// must still be the first bad one in column order.
+TEST_F(ForwardRecursion, NamesTheFirstBadPredecessor) {
+    struct Case {
+        const char* label;
+        std::vector<std::pair<std::size_t, double>> entries;  // 0-based index into P, value
+        const char* named;
+    };
+    const double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const double kInf = std::numeric_limits<double>::infinity();
+    const StateSpace space = firstSubsets(47, 6);  // n = 47, K = 4
+    const Case cases[] = {
+        {"0 first", {{0, 0.0}}, "entry (1, 1) must"},
+        {"n + 1 last, past the whole vectors", {{47 * 4 - 1, 48.0}}, "entry (47, 4) must"},
+        {"1.5 mid-column", {{47 * 2 + 20, 1.5}}, "entry (21, 3) must"},
+        {"NaN", {{47 + 9, kNaN}}, "entry (10, 2) must"},
+        {"infinity", {{47 + 9, kInf}}, "entry (10, 2) must"},
+        {"-0.5", {{47 * 3 + 3, -0.5}}, "entry (4, 4) must"},
+        {"two, the earlier row in the later column", {{47 * 2 + 30, 0.0}, {47 * 3 + 2, 0.0}}, "entry (31, 3) must"},
+    };
+    const double T = 1;
+    const std::vector<double> O(6, 1.0);
+    for (const Case& c : cases) {
+        StateSpace bad = space;
+        for (const auto& [index, value] : c.entries) bad.P[index] = value;
+        ForwardPlan plan{};
+        InputFault fault;
+        EXPECT_FALSE(planForward(inputsOf(bad, O, T), &plan, &fault)) << c.label;
+        EXPECT_STREQ(fault.mnemonic, "badPredecessor") << c.label;
+        EXPECT_NE(std::string(fault.message).find(c.named), std::string::npos) << c.label << ": " << fault.message;
+        standin::releaseScratch();
+    }
 }
 
 }  // namespace
