@@ -1,0 +1,209 @@
+// The forward recursion kernel (plan and steps) against the literal algorithm
+// in the same process, on all subsets of L symbols. Items are valid
+// predecessor terms times steps; scratch_bytes is the peak scratch of one
+// call. After the runs, "ratio" lines compare the kernel with the literal
+// algorithm and two threads with one.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "forward/forward_recursion.hpp"
+#include "binary_subsets.hpp"
+#include "literal.hpp"
+#include "standin_host.hpp"
+
+namespace {
+
+struct Workload {
+    StateSpace space;
+    std::vector<double> O;
+    std::int32_t T;
+    std::int64_t termsPerStep;
+};
+
+// Weights in [0.5, 1] keep every weight of the raw recursion normal (neither
+// subnormal nor infinite) up to T = 200 at L = 14.
+Workload makeWorkload(StateSpace space, std::int32_t T) {
+    Workload w{std::move(space), {}, T, 0};
+    std::mt19937_64 rng(42);
+    std::uniform_real_distribution<double> weight(0.5, 1.0);
+    w.O.resize(static_cast<std::size_t>(w.space.L) * T);
+    for (double& o : w.O) o = weight(rng);
+    w.termsPerStep = static_cast<std::int64_t>(std::count_if(w.space.P.begin(), w.space.P.end(),
+                                                             [](double p) { return p != -1.0; }));
+    return w;
+}
+
+const Workload& workload(std::int32_t L, std::int32_t T) {
+    static std::map<std::pair<std::int32_t, std::int32_t>, Workload> made;
+    auto found = made.find({L, T});
+    if (found == made.end()) {
+        found = made.emplace(std::make_pair(L, T), makeWorkload(binarySubsets(L), T)).first;
+    }
+    return found->second;
+}
+
+void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch) {
+    state.SetItemsProcessed(state.iterations() * w.termsPerStep * (w.T - 1));
+    state.counters["scratch_bytes"] = static_cast<double>(peakScratch);
+}
+
+void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads) {
+    const Workload& w = workload(L, T);
+    double steps = T;
+    ForwardInputs in{&steps,    w.O.data(),     static_cast<std::int64_t>(w.O.size()),
+                     w.space.S.data(), w.space.n, w.space.L,
+                     w.space.P.data(), static_cast<std::int64_t>(w.space.P.size())};
+    std::size_t peak = 0;
+    standin::releaseScratch();
+    for (auto _ : state) {
+        ForwardPlan plan{};
+        InputFault fault;
+        if (!planForward(in, &plan, &fault)) {
+            state.SkipWithError(fault.message);
+            break;
+        }
+        plan.threads = threads;
+        benchmark::DoNotOptimize(forwardRecursion(plan, normalize));
+        peak = std::max(peak, standin::releaseScratch());
+    }
+    finish(state, w, peak);
+}
+
+// planForward alone: reading and checking the tables, which every call does once.
+void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T) {
+    const Workload& w = workload(L, T);
+    double steps = T;
+    ForwardInputs in{&steps,    w.O.data(),     static_cast<std::int64_t>(w.O.size()),
+                     w.space.S.data(), w.space.n, w.space.L,
+                     w.space.P.data(), static_cast<std::int64_t>(w.space.P.size())};
+    std::size_t peak = 0;
+    standin::releaseScratch();
+    for (auto _ : state) {
+        ForwardPlan plan{};
+        InputFault fault;
+        benchmark::DoNotOptimize(planForward(in, &plan, &fault));
+        peak = std::max(peak, standin::releaseScratch());
+    }
+    state.counters["scratch_bytes"] = static_cast<double>(peak);
+}
+
+void runLiteral(benchmark::State& state, std::int32_t L, std::int32_t T) {
+    const Workload& w = workload(L, T);
+    std::size_t peak = 0;
+    standin::releaseScratch();
+    for (auto _ : state) {
+        std::vector<double> last =
+            literal::forwardRecursion(T, w.O.data(), w.space.S.data(), w.space.P.data(), w.space.n, w.space.L, false);
+        benchmark::DoNotOptimize(last.data());
+        peak = std::max(peak, standin::releaseScratch());
+    }
+    finish(state, w, peak);
+}
+
+std::string sizeName(std::int32_t L, std::int32_t T) { return "L:" + std::to_string(L) + "/T:" + std::to_string(T); }
+
+std::string kernelName(std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads) {
+    return "kernel/" + sizeName(L, T) + (normalize ? "/normalised" : "/raw") + "/threads:" + std::to_string(threads);
+}
+
+std::string literalName(std::int32_t L, std::int32_t T) { return "literal/" + sizeName(L, T) + "/raw"; }
+
+// The console report, plus the real time per iteration of every run by name.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+                seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void printRatio(const std::string& label, const std::string& slow, const std::string& fast) const {
+        auto s = seconds_.find(slow);
+        auto f = seconds_.find(fast);
+        if (s == seconds_.end() || f == seconds_.end()) return;
+        std::printf("ratio %-44s %7.2fx  (%s / %s)\n", label.c_str(), s->second / f->second, slow.c_str(),
+                    fast.c_str());
+    }
+
+private:
+    std::map<std::string, double> seconds_;
+};
+
+struct Size {
+    std::int32_t L, T, literalIterations;
+};
+constexpr Size kSizes[] = {{14, 200, 0}, {20, 20, 2}};
+
+// Two threads against one below the sizes above: where the threads start to pay.
+constexpr std::int32_t kSweepSymbols[] = {8, 10, 11, 12, 13, 14, 16};
+
+// About four million terms per run at every size of the sweep.
+std::int32_t sweepSteps(std::int32_t L) { return std::max(4, (1 << 22) / (L << (L - 1))); }
+
+void registerAll() {
+    for (const Size& size : kSizes) {
+        auto* literalRun = benchmark::RegisterBenchmark(literalName(size.L, size.T).c_str(), runLiteral, size.L,
+                                                        size.T);
+        literalRun->Unit(benchmark::kMillisecond)->UseRealTime();
+        if (size.literalIterations > 0) literalRun->Iterations(size.literalIterations);
+        benchmark::RegisterBenchmark(("plan/" + sizeName(size.L, size.T)).c_str(), runPlan, size.L, size.T)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        for (bool normalize : {false, true}) {
+            for (std::int32_t threads : {1, 2}) {
+                benchmark::RegisterBenchmark(kernelName(size.L, size.T, normalize, threads).c_str(), runKernel,
+                                             size.L, size.T, normalize, threads)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+            }
+        }
+    }
+    for (std::int32_t L : kSweepSymbols) {
+        std::int32_t T = sweepSteps(L);
+        for (std::int32_t threads : {1, 2}) {
+            benchmark::RegisterBenchmark(("sweep/" + kernelName(L, T, true, threads)).c_str(), runKernel, L, T, true,
+                                         threads)
+                ->Unit(benchmark::kMicrosecond)
+                ->UseRealTime();
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    registerAll();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fflush(stdout);
+    for (const Size& size : kSizes) {
+        std::string literal = literalName(size.L, size.T);
+        reporter.printRatio("one thread vs literal, " + sizeName(size.L, size.T), literal,
+                            kernelName(size.L, size.T, false, 1));
+        reporter.printRatio("two threads vs literal, " + sizeName(size.L, size.T), literal,
+                            kernelName(size.L, size.T, false, 2));
+        for (bool normalize : {false, true}) {
+            reporter.printRatio(std::string("two threads vs one, ") + (normalize ? "normalised " : "raw ") +
+                                    sizeName(size.L, size.T),
+                                kernelName(size.L, size.T, normalize, 1), kernelName(size.L, size.T, normalize, 2));
+        }
+    }
+    for (std::int32_t L : kSweepSymbols) {
+        std::int32_t T = sweepSteps(L);
+        reporter.printRatio("two threads vs one, sweep " + sizeName(L, T),
+                            "sweep/" + kernelName(L, T, true, 1), "sweep/" + kernelName(L, T, true, 2));
+    }
+    benchmark::Shutdown();
+    return 0;
+}
