@@ -1,0 +1,257 @@
+## Times the Octave modules against the vectorised Octave a user would write
+## instead, on the same inputs in the same session, over growing state spaces
+## (every subset of L symbols), after checking that both give the same
+## results. Prints one table per module and draws docs/performance.png.
+##
+##   MEX_MODULE_DIR=build-bench/octave octave-cli bench/bench_octave.m
+##
+## Without MEX_MODULE_DIR the modules are taken from ../build/octave, next to
+## this script.
+1;
+
+function S = all_subsets (L)
+  ## Row i holds the bits of i - 1: the empty set first, the full set last.
+  S = double (dec2bin (0:2^L - 1, L) == "1");
+  S = fliplr (S);
+endfunction
+
+function P = powerset_predecessors (L)
+  ## P(j, k): the row of state j without symbol k, or -1 when j lacks it.
+  n = 2^L;
+  bits = dec2bin (0:n - 1, L) == "1";
+  bits = fliplr (bits);
+  P = -ones (n, L);
+  for k = 1:L
+    has = bits(:, k);
+    rows = find (has);
+    P(has, k) = rows - 2^(k - 1);
+  endfor
+endfunction
+
+function t = best_time (f, budget)
+  ## The fastest of at least three runs after one warm-up, running on while
+  ## the runs so far took less than budget seconds.
+  f ();
+  t = Inf;
+  total = 0;
+  runs = 0;
+  while (runs < 3 || (total < budget && runs < 50))
+    tic ();
+    f ();
+    elapsed = toc ();
+    t = min (t, elapsed);
+    total += elapsed;
+    runs += 1;
+  endwhile
+endfunction
+
+## Forward recursion, one vectorised update per symbol of the last state.
+function F = forward_vectorised (T, O, S, P)
+  n = rows (S);
+  F = zeros (n, 1);
+  single = sum (S, 2) == 1;
+  [~, symbol] = max (S(single, :) == 1, [], 2);
+  F(single) = O(symbol, 1);
+  Q = find (S(n, :) == 1);
+  has = P ~= -1;
+  predecessor = P;
+  predecessor(~has) = 1;
+  for t = 1:T - 1
+    next = zeros (n, 1);
+    for k = 1:numel (Q)
+      m = has(:, k);
+      next(m) = next(m) + (F(predecessor(m, k)) + F(m)) .* O(Q(k), t + 1);
+    endfor
+    F = next / sum (next);
+  endfor
+endfunction
+
+## Every ordered pair of rows 2..a at once, symbol by symbol: which pairs add
+## one symbol (and which), which are the same state.
+function [R, adds, same, added] = pairs_vectorised (S)
+  R = S(2:end, :);
+  m = rows (R);
+  plus = false (m);
+  minus = zeros (m);
+  added = zeros (m);
+  for c = 1:columns (R)
+    d = R(:, c).' - R(:, c);  # d(to, from) = R(from, c) - R(to, c)
+    plus = plus | d == 1;
+    is_minus = d == -1;
+    added(is_minus & minus == 0) = c;
+    minus += is_minus;
+  endfor
+  adds = ! plus & minus == 1;
+  same = ! plus & minus == 0;
+endfunction
+
+function counts = counts_vectorised (S)
+  [R, adds, same, added] = pairs_vectorised (S);
+  counts = accumarray (added(adds), 1, [columns(R), 1]) + (R == 1).' * sum (same, 2);
+endfunction
+
+## The same counts from the rows alone, for 0/1 rows: equal rows through
+## unique, rows one symbol short through ismember.
+function counts = counts_by_rows (S)
+  R = S(2:end, :) == 1;
+  [U, ~, g] = unique (R, "rows");
+  sizes = accumarray (g, 1);
+  counts = R.' * sizes(g);
+  for c = 1:columns (R)
+    less = R(R(:, c), :);
+    less(:, c) = false;
+    [found, where] = ismember (less, U, "rows");
+    counts(c) += sum (sizes(where(found)));
+  endfor
+endfunction
+
+function codes = codes_vectorised (S)
+  [R, adds, same, added] = pairs_vectorised (S);
+  codes = cell (1, columns (R));
+  for c = 1:columns (R)
+    events = (adds & added == c) | (same & R(:, c) == 1);
+    [from, to] = find (events.');  # to ascending, then from
+    codes{c} = (to * 1e6 + from).';
+  endfor
+  codes = [codes{:}];
+endfunction
+
+function A = assemble_vectorised (a, w, list, codes, cum)
+  edges = [0; cum(:)];
+  position = cell (1, numel (list));
+  weight = cell (1, numel (list));
+  for i = 1:numel (list)
+    l = list(i);
+    position{i} = edges(l) + 1:edges(l + 1);
+    weight{i} = repmat (w(l), 1, numel (position{i}));
+  endfor
+  code = codes([position{:}]);
+  to = floor (code / 1e6);
+  from = code - to * 1e6;
+  A = accumarray ([to(:), from(:)], [weight{:}].', [a, a]);
+endfunction
+
+function print_table (title, size_name, sizes, names, times)
+  printf ("\n%s\n%8s", title, size_name);
+  printf (" %16s", names{:});
+  for k = 2:numel (names)
+    printf (" %10s", sprintf ("%d/1", k));
+  endfor
+  printf ("\n");
+  for i = 1:numel (sizes)
+    printf ("%8d", sizes(i));
+    printf (" %14.4g s", times(i, :));
+    printf (" %9.1fx", times(i, 2:end) / times(i, 1));
+    printf ("\n");
+  endfor
+endfunction
+
+here = fileparts (mfilename ("fullpath"));
+module_dir = getenv ("MEX_MODULE_DIR");
+if (isempty (module_dir))
+  module_dir = fullfile (here, "..", "build", "octave");
+endif
+addpath (module_dir);
+printf ("modules from %s\n", module_dir);
+budget = 0.3;
+rand ("seed", 1);
+
+## Transitions and assembly: a = 2^L rows, L = 6..11. The assembly goes
+## first: its a x a results are the largest blocks here, and how fast the
+## host hands them out depends on what the session allocated before.
+walk_L = 6:11;
+walk_a = 2 .^ walk_L;
+assembly_times = zeros (numel (walk_L), 4);
+for i = 1:numel (walk_L)
+  S = all_subsets (walk_L(i));
+  counts = Ortesk_count_mex ([], S);
+  codes = Ortesk_slots_mex ([], S, counts);
+  w = (1:walk_L(i)) / sum (1:walk_L(i));
+  list = (1:walk_L(i)).';
+  cum = cumsum (counts);
+  a = rows (S) - 1;
+  X = zeros (1, a);
+  assert (isequal (assemble_vectorised (a, w, list, codes, cum), Quivane_mex (X, w, list, codes, cum)));
+  assembly_times(i, 1) = best_time (@() Quivane_mex (X, w, list, codes, cum), budget);
+  assembly_times(i, 2) = best_time (@() assemble_vectorised (a, w, list, codes, cum), budget);
+  assembly_times(i, 3) = best_time (@() zeros (a), budget);
+  ## With no symbol listed the module only has the host create, zero-fill
+  ## and hand back its a x a result.
+  assembly_times(i, 4) = best_time (@() Quivane_mex (X, w, zeros (0, 1), codes, cum), budget);
+endfor
+
+count_times = zeros (numel (walk_L), 3);
+code_times = zeros (numel (walk_L), 2);
+for i = 1:numel (walk_L)
+  S = all_subsets (walk_L(i));
+  counts = Ortesk_count_mex ([], S);
+  assert (isequal (counts_vectorised (S), counts));
+  assert (isequal (counts_by_rows (S), counts));
+  assert (isequal (codes_vectorised (S), Ortesk_slots_mex ([], S, counts)));
+  count_times(i, 1) = best_time (@() Ortesk_count_mex ([], S), budget);
+  count_times(i, 2) = best_time (@() counts_vectorised (S), budget);
+  count_times(i, 3) = best_time (@() counts_by_rows (S), budget);
+  code_times(i, 1) = best_time (@() Ortesk_slots_mex ([], S, counts), budget);
+  code_times(i, 2) = best_time (@() codes_vectorised (S), budget);
+endfor
+
+## Far beyond any pairwise baseline: the module alone.
+S = all_subsets (20);
+large_count_time = best_time (@() Ortesk_count_mex ([], S), 0);
+clear S;
+
+## Forward recursion: L = 6..12 symbols, n = 2^L states, T steps.
+T = 100;
+forward_L = 6:12;
+forward_n = 2 .^ forward_L;
+forward_times = zeros (numel (forward_L), 2);
+for i = 1:numel (forward_L)
+  L = forward_L(i);
+  S = all_subsets (L);
+  P = powerset_predecessors (L);
+  O = 0.5 + rand (L, T);
+  assert (forward_vectorised (T, O, S, P), Zellmor_mex (T, O, S, P), -1e-12);
+  forward_times(i, 1) = best_time (@() Zellmor_mex (T, O, S, P), budget);
+  forward_times(i, 2) = best_time (@() forward_vectorised (T, O, S, P), budget);
+endfor
+
+print_table (sprintf ("forward recursion, T = %d steps, rescaled", T), "n", forward_n,
+             {"Zellmor_mex", "vectorised"}, forward_times);
+print_table ("transition counts", "a", walk_a, {"Ortesk_count_mex", "pairwise", "unique+ismember"},
+             count_times);
+print_table ("transition codes", "a", walk_a, {"Ortesk_slots_mex", "pairwise"}, code_times);
+print_table ("transition matrix, every symbol listed once (a - 1 rows and columns)", "a", walk_a,
+             {"Quivane_mex", "accumarray", "zeros(a-1)", "no symbol listed"}, assembly_times);
+printf ("\nk/1: the time in column k over the module's (column 1); above 1 the module is faster.\n");
+printf ("\nOrtesk_count_mex on every subset of 20 symbols (a = 2^20): %.3f s\n", large_count_time);
+
+## Headless, the gnuplot toolkit draws; its warning that other toolkits are
+## recommended says nothing here.
+warning ("off", "Octave:gnuplot-graphics");
+graphics_toolkit ("gnuplot");
+figure ("visible", "off", "paperunits", "inches", "paperposition", [0, 0, 9.6, 6]);
+## One colour per task: the module solid, the Octave baselines dashed and dotted.
+series = {forward_n, forward_times(:, 1), "-o", [0.00 0.45 0.74], "Zellmor_mex"
+          forward_n, forward_times(:, 2), "--o", [0.00 0.45 0.74], sprintf("forward, vectorised (T = %d)", T)
+          walk_a, count_times(:, 1), "-s", [0.85 0.33 0.10], "Ortesk_count_mex"
+          walk_a, count_times(:, 2), "--s", [0.85 0.33 0.10], "counts, pairwise"
+          walk_a, count_times(:, 3), ":s", [0.85 0.33 0.10], "counts, unique+ismember"
+          walk_a, code_times(:, 1), "-^", [0.47 0.67 0.19], "Ortesk_slots_mex"
+          walk_a, code_times(:, 2), "--^", [0.47 0.67 0.19], "codes, pairwise"
+          walk_a, assembly_times(:, 1), "-d", [0.64 0.08 0.18], "Quivane_mex"
+          walk_a, assembly_times(:, 2), "--d", [0.64 0.08 0.18], "assembly, accumarray"
+          walk_a, assembly_times(:, 3), ":d", [0.64 0.08 0.18], "zeros(a-1)"};
+for k = 1:rows (series)
+  loglog (series{k, 1}, series{k, 2}, series{k, 3}, "color", series{k, 4}, "linewidth", 1.5);
+  hold on;
+endfor
+hold off;
+legend (series(:, 5), "location", "eastoutside", "interpreter", "none");
+xlim ([50, 5000]);
+xlabel ("states (rows of S)");
+ylabel ("seconds per call");
+title ("modules (solid) against vectorised Octave (dashed, dotted)");
+grid on;
+plot_file = fullfile (here, "..", "docs", "performance.png");
+print ("-dpng", "-r100", plot_file);
+printf ("plot written to %s\n", plot_file);
