@@ -10,6 +10,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "forward/forward_recursion.hpp"
@@ -39,13 +40,22 @@ Workload makeWorkload(StateSpace space, std::int32_t T) {
     return w;
 }
 
-const Workload& workload(std::int32_t L, std::int32_t T) {
-    static std::map<std::pair<std::int32_t, std::int32_t>, Workload> made;
-    auto found = made.find({L, T});
+// All subsets of L symbols; listed: less the last state's first predecessor,
+// which leaves a table the kernel keeps as a list of terms.
+const Workload& workload(std::int32_t L, std::int32_t T, bool listed) {
+    static std::map<std::tuple<std::int32_t, std::int32_t, bool>, Workload> made;
+    auto found = made.find({L, T, listed});
     if (found == made.end()) {
-        found = made.emplace(std::make_pair(L, T), makeWorkload(binarySubsets(L), T)).first;
+        StateSpace space = binarySubsets(L);
+        if (listed) space.P[space.n - 1] = -1.0;
+        found = made.emplace(std::make_tuple(L, T, listed), makeWorkload(std::move(space), T)).first;
     }
     return found->second;
+}
+
+ForwardInputs inputsOf(const Workload& w, const double& T) {
+    return {&T,        w.O.data(), static_cast<std::int64_t>(w.O.size()), w.space.S.data(), w.space.n,
+            w.space.L, w.space.P.data(), static_cast<std::int64_t>(w.space.P.size())};
 }
 
 void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch) {
@@ -53,22 +63,21 @@ void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch)
     state.counters["scratch_bytes"] = static_cast<double>(peakScratch);
 }
 
-void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads) {
-    const Workload& w = workload(L, T);
-    double steps = T;
-    ForwardInputs in{&steps,    w.O.data(),     static_cast<std::int64_t>(w.O.size()),
-                     w.space.S.data(), w.space.n, w.space.L,
-                     w.space.P.data(), static_cast<std::int64_t>(w.space.P.size())};
+void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads,
+               bool listed) {
+    const Workload& w = workload(L, T, listed);
+    const double steps = T;
+    const ForwardInputs in = inputsOf(w, steps);
     std::size_t peak = 0;
     standin::releaseScratch();
     for (auto _ : state) {
         ForwardPlan plan{};
+        plan.threads = threads;
         InputFault fault;
         if (!planForward(in, &plan, &fault)) {
             state.SkipWithError(fault.message);
             break;
         }
-        plan.threads = threads;
         benchmark::DoNotOptimize(forwardRecursion(plan, normalize));
         peak = std::max(peak, standin::releaseScratch());
     }
@@ -76,16 +85,14 @@ void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool nor
 }
 
 // planForward alone: reading and checking the tables, which every call does once.
-void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T) {
-    const Workload& w = workload(L, T);
-    double steps = T;
-    ForwardInputs in{&steps,    w.O.data(),     static_cast<std::int64_t>(w.O.size()),
-                     w.space.S.data(), w.space.n, w.space.L,
-                     w.space.P.data(), static_cast<std::int64_t>(w.space.P.size())};
+void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T, std::int32_t threads) {
+    const double steps = T;
+    const ForwardInputs in = inputsOf(workload(L, T, false), steps);
     std::size_t peak = 0;
     standin::releaseScratch();
     for (auto _ : state) {
         ForwardPlan plan{};
+        plan.threads = threads;
         InputFault fault;
         benchmark::DoNotOptimize(planForward(in, &plan, &fault));
         peak = std::max(peak, standin::releaseScratch());
@@ -94,7 +101,7 @@ void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T) {
 }
 
 void runLiteral(benchmark::State& state, std::int32_t L, std::int32_t T) {
-    const Workload& w = workload(L, T);
+    const Workload& w = workload(L, T, false);
     std::size_t peak = 0;
     standin::releaseScratch();
     for (auto _ : state) {
@@ -108,8 +115,9 @@ void runLiteral(benchmark::State& state, std::int32_t L, std::int32_t T) {
 
 std::string sizeName(std::int32_t L, std::int32_t T) { return "L:" + std::to_string(L) + "/T:" + std::to_string(T); }
 
-std::string kernelName(std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads) {
-    return "kernel/" + sizeName(L, T) + (normalize ? "/normalised" : "/raw") + "/threads:" + std::to_string(threads);
+std::string kernelName(std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads, bool listed = false) {
+    return "kernel/" + sizeName(L, T) + (normalize ? "/normalised" : "/raw") + (listed ? "/listed" : "") +
+           "/threads:" + std::to_string(threads);
 }
 
 std::string literalName(std::int32_t L, std::int32_t T) { return "literal/" + sizeName(L, T) + "/raw"; }
@@ -120,7 +128,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
-                seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+                seconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -155,23 +163,31 @@ void registerAll() {
                                                         size.T);
         literalRun->Unit(benchmark::kMillisecond)->UseRealTime();
         if (size.literalIterations > 0) literalRun->Iterations(size.literalIterations);
-        benchmark::RegisterBenchmark(("plan/" + sizeName(size.L, size.T)).c_str(), runPlan, size.L, size.T)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        for (bool normalize : {false, true}) {
-            for (std::int32_t threads : {1, 2}) {
+        for (std::int32_t threads : {1, 2}) {
+            benchmark::RegisterBenchmark(
+                ("plan/" + sizeName(size.L, size.T) + "/threads:" + std::to_string(threads)).c_str(), runPlan,
+                size.L, size.T, threads)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+        for (std::int32_t threads : {1, 2}) {
+            for (bool normalize : {false, true}) {
                 benchmark::RegisterBenchmark(kernelName(size.L, size.T, normalize, threads).c_str(), runKernel,
-                                             size.L, size.T, normalize, threads)
+                                             size.L, size.T, normalize, threads, false)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
             }
+            benchmark::RegisterBenchmark(kernelName(size.L, size.T, false, threads, true).c_str(), runKernel, size.L,
+                                         size.T, false, threads, true)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
     }
     for (std::int32_t L : kSweepSymbols) {
         std::int32_t T = sweepSteps(L);
         for (std::int32_t threads : {1, 2}) {
             benchmark::RegisterBenchmark(("sweep/" + kernelName(L, T, true, threads)).c_str(), runKernel, L, T, true,
-                                         threads)
+                                         threads, false)
                 ->Unit(benchmark::kMicrosecond)
                 ->UseRealTime();
         }
@@ -193,6 +209,11 @@ int main(int argc, char** argv) {
                             kernelName(size.L, size.T, false, 1));
         reporter.printRatio("two threads vs literal, " + sizeName(size.L, size.T), literal,
                             kernelName(size.L, size.T, false, 2));
+        reporter.printRatio("listed terms, one thread vs literal, " + sizeName(size.L, size.T), literal,
+                            kernelName(size.L, size.T, false, 1, true));
+        reporter.printRatio("plan, two threads vs one, " + sizeName(size.L, size.T),
+                            "plan/" + sizeName(size.L, size.T) + "/threads:1",
+                            "plan/" + sizeName(size.L, size.T) + "/threads:2");
         for (bool normalize : {false, true}) {
             reporter.printRatio(std::string("two threads vs one, ") + (normalize ? "normalised " : "raw ") +
                                     sizeName(size.L, size.T),

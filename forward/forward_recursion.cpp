@@ -44,18 +44,24 @@ bool checkStepCount(const ForwardInputs& in, std::int32_t* steps, InputFault* fa
     return true;
 }
 
+// From this many entries of S or P on, reading them on two threads gains
+// more than the start of the second costs (bench_forward's plan runs).
+constexpr std::int64_t kThreadedEntries = 1 << 21;
+
 // Rows of S summed per pass over its columns: the block's sums stay in the
 // first-level cache while S is read in its own order.
 constexpr std::int32_t kRowBlock = 2048;
 
-// Step 0: a state with exactly one member (by its truncated row sum) starts
-// with that member's weight; every other state starts at 0. Each row sum
-// adds the columns in ascending order from 0.0, as rowSum does; column
-// arrives zero-filled and holds the sums of a block until they are replaced.
-bool buildInitialColumn(const ForwardInputs& in, double* column, InputFault* fault) {
+// Step 0 for rows [first, last): a state with exactly one member (by its
+// truncated row sum) starts with that member's weight; every other state
+// starts at 0. Each row sum adds the columns in ascending order from 0.0, as
+// rowSum does; column arrives zero-filled and holds the sums of a block until
+// they are replaced. Returns the first row that sums to one member but holds
+// no entry equal to 1, or last when there is none.
+std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_t first, std::int32_t last) {
     const std::int32_t n = in.states;
-    for (std::int32_t low = 0; low < n; low += kRowBlock) {
-        const std::int32_t high = std::min(low + kRowBlock, n);
+    for (std::int32_t low = first; low < last; low += kRowBlock) {
+        const std::int32_t high = std::min(low + kRowBlock, last);
         for (std::int32_t c = 0; c < in.symbols; ++c) {
             const double* entries = in.membership + static_cast<std::int64_t>(c) * n;
             for (std::int32_t i = low; i < high; ++i) column[i] = column[i] + entries[i];
@@ -68,15 +74,31 @@ bool buildInitialColumn(const ForwardInputs& in, double* column, InputFault* fau
             for (std::int32_t c = 0; c < in.symbols && member < 0; ++c) {
                 if (in.membership[i + static_cast<std::int64_t>(c) * n] == 1.0) member = c;
             }
-            if (member < 0) {
-                setFault(*fault, "noMemberEntry",
-                         "Input 3 (S, the membership matrix): row %d sums to %.17g, one member, and must hold an "
-                         "entry equal to 1; found none.",
-                         i + 1, sum);
-                return false;
-            }
+            if (member < 0) return i;
             column[i] = in.observations[member];
         }
+    }
+    return last;
+}
+
+bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, double* column,
+                        InputFault* fault) {
+    const std::int32_t n = in.states;
+    const std::int32_t threads =
+        teamSize(static_cast<std::int64_t>(n) * in.symbols, kThreadedEntries, requestedThreads);
+    std::int32_t faultRow[kMaxThreads];
+    splitWork(threads, [&](std::int32_t member, std::int32_t shares) {
+        const std::int32_t rows[2] = {shareStart(n, member, shares), shareStart(n, member + 1, shares)};
+        faultRow[member] = initialWeights(in, column, rows[0], rows[1]);
+    });
+    for (std::int32_t member = 0; member < threads; ++member) {
+        std::int32_t row = faultRow[member];
+        if (row == shareStart(n, member + 1, threads)) continue;
+        setFault(*fault, "noMemberEntry",
+                 "Input 3 (S, the membership matrix): row %d sums to %.17g, one member, and must hold an entry "
+                 "equal to 1; found none.",
+                 row + 1, rowSum(in.membership, row, n, in.symbols));
+        return false;
     }
     return true;
 }
@@ -170,13 +192,19 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, std::int32_t* 
         return false;
     }
     auto* offsets = scratchArray<std::int32_t>(static_cast<std::size_t>(K));
+    auto* scans = scratchArray<ColumnScan>(static_cast<std::size_t>(K));
+    splitWork(teamSize(needed, kThreadedEntries, plan->threads), [&](std::int32_t member, std::int32_t shares) {
+        for (std::int32_t k = shareStart(K, member, shares); k < shareStart(K, member + 1, shares); ++k) {
+            const double* column = in.predecessors + static_cast<std::int64_t>(k) * n;
+            offsets[k] = subsetOffset(column, n);
+            scans[k] = scanColumn(column, n, offsets[k]);
+        }
+    });
     bool subsetLayout = K > 0;
     std::int64_t valid = 0;
     for (std::int32_t k = 0; k < K; ++k) {
         const double* column = in.predecessors + static_cast<std::int64_t>(k) * n;
-        offsets[k] = subsetOffset(column, n);
-        ColumnScan scan = scanColumn(column, n, offsets[k]);
-        if (!scan.wellFormed) {
+        if (!scans[k].wellFormed) {
             std::int32_t j = 0;
             while (column[j] == -1.0 || isWholeInRange(column[j], 1.0, n)) ++j;
             setFault(*fault, "badPredecessor",
@@ -185,8 +213,8 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, std::int32_t* 
                      j + 1, k + 1, n, column[j]);
             return false;
         }
-        valid += scan.predecessors;
-        subsetLayout = subsetLayout && scan.subsetLayout;
+        valid += scans[k].predecessors;
+        subsetLayout = subsetLayout && scans[k].subsetLayout;
     }
     if (subsetLayout) {
         plan->offsets = {offsets, Q, K};
@@ -228,7 +256,7 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, InputFault* fault) 
     if (K == 0 && plan->steps > 2) plan->steps = 2;
     if (!compactPredecessors(in, K, Q, plan, fault)) return false;
     plan->initialColumn = newPaddedColumn(in.states);
-    return buildInitialColumn(in, plan->initialColumn, fault);
+    return buildInitialColumn(in, plan->threads, plan->initialColumn, fault);
 }
 
 void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,

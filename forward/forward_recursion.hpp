@@ -46,17 +46,18 @@ struct ForwardPlan {
     double* initialColumn;  // step 0: n doubles of a padded column (see newPaddedColumn)
     SubsetOffsets offsets;  // when set, terms are not built
     PredecessorTerms terms;
-    std::int32_t threads;  // 0: chosen from the size of the state space; 1 or more forces that many
+    // Threads for every part of the call, set before planForward: 0 lets
+    // each part choose by its size, 1 or 2 forces that many.
+    std::int32_t threads;
 };
 
 // Validates inputs and builds the plan in host scratch; on input outside the
 // contract fills fault and returns false (nothing else is reported).
 bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, InputFault* fault);
 
-// Runs the steps of a valid plan with n >= 1, on the number of threads
-// stepThreads gives; returns n doubles of host scratch: the weights of step
-// T-1, each step rescaled to sum 1 when normalize is set. Scratch: two
-// columns and the plan, whatever T is.
+// Runs the steps of a valid plan with n >= 1; returns n doubles of host scratch: the weights of step T-1, each step
+// rescaled to sum 1 when normalize is set. Scratch: two columns and the plan,
+// whatever T is.
 double* forwardRecursion(const ForwardPlan& plan, bool normalize);
 
 // Computes step t+1 of states [first, last) from step t into next.

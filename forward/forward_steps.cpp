@@ -12,15 +12,9 @@ namespace {
 constexpr std::int32_t kCacheBlock = 1024;
 
 // next[v] = next[v] + ((previous[v - offset] + previous[v]) * weight) for the
-// states of whole vectors [from, to). With someLanes, only the states with the
-// bit `offset` (below kLanes) take the term; the others add 0.0, which leaves
-// a sum begun at 0.0 as it is.
-template <bool someLanes>
-FORWARD_INLINE void addTerms(const double* previous, double* next, std::int64_t offset, double weight, std::int64_t from,
-              std::int64_t to) {
-    const LaneMask laneIndex = {0, 1, 2, 3};
-    const LaneMask taking = (laneIndex & offset) != 0;
-    const Lanes zero = {0.0, 0.0, 0.0, 0.0};
+// states of whole vectors [from, to).
+FORWARD_INLINE void addTerms(const double* previous, double* next, std::int64_t offset, double weight,
+                             std::int64_t from, std::int64_t to) {
     for (std::int64_t v = from; v < to; v += kLanes) {
         Lanes x, own, acc;
         std::memcpy(&x, previous + v - offset, sizeof x);
@@ -28,25 +22,26 @@ FORWARD_INLINE void addTerms(const double* previous, double* next, std::int64_t 
         std::memcpy(&acc, next + v, sizeof acc);
         x = x + own;
         x = x * weight;
-        if (someLanes) x = taking ? x : zero;
         acc = acc + x;
         std::memcpy(next + v, &acc, sizeof acc);
     }
 }
 
-// Up to kGroup columns that every state of a block takes, in ascending k.
+// Up to kGroup consecutive columns of one kind, in ascending k, whose terms
+// are summed in registers from one column to the next.
 constexpr std::int32_t kGroup = 4;
+enum class GroupKind { wholeBlock, smallOffsets };
 struct ColumnGroup {
+    GroupKind kind;
+    std::int32_t size;
     std::int64_t offset[kGroup];
     double weight[kGroup];
-    std::int32_t size;
 };
 
-// The terms of `count` columns of a group for the states [from, to), the sum
-// held in a register from one column to the next.
+// Columns that every state of [from, to) takes, `count` of them.
 template <std::int32_t count>
-FORWARD_INLINE void addGroupTerms(const double* previous, double* next, const ColumnGroup& group, std::int64_t from,
-                                  std::int64_t to) {
+FORWARD_INLINE void addWholeBlockTerms(const double* previous, double* next, const ColumnGroup& group, bool begun,
+                                       std::int64_t from, std::int64_t to) {
     std::int64_t offset[count];
     double weight[count];
     for (std::int32_t g = 0; g < count; ++g) {
@@ -54,9 +49,9 @@ FORWARD_INLINE void addGroupTerms(const double* previous, double* next, const Co
         weight[g] = group.weight[g];
     }
     for (std::int64_t v = from; v < to; v += kLanes) {
-        Lanes own, acc;
+        Lanes own, acc = {0.0, 0.0, 0.0, 0.0};
         std::memcpy(&own, previous + v, sizeof own);
-        std::memcpy(&acc, next + v, sizeof acc);
+        if (begun) std::memcpy(&acc, next + v, sizeof acc);
         for (std::int32_t g = 0; g < count; ++g) {
             Lanes x;
             std::memcpy(&x, previous + v - offset[g], sizeof x);
@@ -68,20 +63,63 @@ FORWARD_INLINE void addGroupTerms(const double* previous, double* next, const Co
     }
 }
 
-FORWARD_INLINE void addGroup(const double* previous, double* next, const ColumnGroup& group, std::int64_t from, std::int64_t to) {
+// Columns with offsets below kStateUnit, over the whole units [from, to): in
+// a unit, vector i takes a column of offset 4 or 8 when i has the bit
+// offset / 4 and only some lanes of every vector take one of offset 1 or 2.
+FORWARD_INLINE void addSmallOffsetTerms(const double* previous, double* next, const ColumnGroup& group, bool begun,
+                                        std::int64_t from, std::int64_t to) {
+    constexpr std::int32_t kVectors = kStateUnit / kLanes;
+    const LaneMask laneIndex = {0, 1, 2, 3};
+    const Lanes zero = {0.0, 0.0, 0.0, 0.0};
+    for (std::int64_t unit = from; unit < to; unit += kStateUnit) {
+        Lanes own[kVectors], acc[kVectors];
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kVectors; ++i) {
+            std::memcpy(&own[i], previous + unit + i * kLanes, sizeof(Lanes));
+            acc[i] = zero;
+            if (begun) std::memcpy(&acc[i], next + unit + i * kLanes, sizeof(Lanes));
+        }
+        for (std::int32_t g = 0; g < group.size; ++g) {
+            const std::int64_t offset = group.offset[g];
+            const double weight = group.weight[g];
+            const LaneMask taking = (laneIndex & offset) != 0;
+#pragma GCC unroll 4
+            for (std::int32_t i = 0; i < kVectors; ++i) {
+                if (offset >= kLanes && (i & (offset / kLanes)) == 0) continue;
+                Lanes x;
+                std::memcpy(&x, previous + unit + i * kLanes - offset, sizeof x);
+                x = x + own[i];
+                x = x * weight;
+                if (offset < kLanes) x = taking ? x : zero;
+                acc[i] = acc[i] + x;
+            }
+        }
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kVectors; ++i) std::memcpy(next + unit + i * kLanes, &acc[i], sizeof(Lanes));
+    }
+}
+
+// The group's terms for the states [from, to); unless begun, their sums
+// start here, at 0.0.
+FORWARD_INLINE void addGroup(const double* previous, double* next, const ColumnGroup& group, bool begun,
+                             std::int64_t from, std::int64_t to) {
+    if (group.kind == GroupKind::smallOffsets) {
+        addSmallOffsetTerms(previous, next, group, begun, from, to);
+        return;
+    }
     switch (group.size) {
-        case 1: addGroupTerms<1>(previous, next, group, from, to); break;
-        case 2: addGroupTerms<2>(previous, next, group, from, to); break;
-        case 3: addGroupTerms<3>(previous, next, group, from, to); break;
-        case kGroup: addGroupTerms<kGroup>(previous, next, group, from, to); break;
+        case 1: addWholeBlockTerms<1>(previous, next, group, begun, from, to); break;
+        case 2: addWholeBlockTerms<2>(previous, next, group, begun, from, to); break;
+        case 3: addWholeBlockTerms<3>(previous, next, group, begun, from, to); break;
+        case kGroup: addWholeBlockTerms<kGroup>(previous, next, group, begun, from, to); break;
     }
 }
 
 }  // namespace
 
 double* newPaddedColumn(std::int32_t n) {
-    std::size_t blocks = (static_cast<std::size_t>(n) + kLanes - 1) / kLanes;
-    return scratchArray<double>((blocks + 1) * kLanes) + kLanes;
+    std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
+    return scratchArray<double>(kLanes + units * kStateUnit) + kLanes;
 }
 
 void stepFromTerms(const PredecessorTerms& terms, const double* weights, const double* previous, double* next,
@@ -101,40 +139,48 @@ void stepFromTerms(const PredecessorTerms& terms, const double* weights, const d
 
 // The states with the bit `offset` come in runs of offset states, every
 // 2 x offset; each state's sum starts at 0.0 in next and takes the columns in
-// ascending k, a cache block at a time. A column whose bit is the same for
-// the whole block goes to the block all or nothing, and consecutive ones of
-// those are taken a group at a time.
+// ascending k, a cache block at a time. Consecutive columns with offsets
+// below a unit, and consecutive ones whose bit is the same over the whole
+// block, are taken a group at a time; a column of the second kind whose bit
+// the block lacks adds nothing to it.
 FORWARD_WIDE_CLONES
 void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
                      std::int32_t first, std::int32_t last) {
-    const std::int64_t end = (static_cast<std::int64_t>(last) + kLanes - 1) / kLanes * kLanes;
+    const std::int64_t end = (static_cast<std::int64_t>(last) + kStateUnit - 1) / kStateUnit * kStateUnit;
     for (std::int64_t low = first; low < end; low += kCacheBlock) {
         const std::int64_t high = std::min(low + kCacheBlock, end);
-        std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
+        bool begun = false;  // whether the block's sums have been started in next
         ColumnGroup group;
         group.size = 0;
         for (std::int32_t k = 0; k < offsets.columns; ++k) {
             const std::int64_t offset = offsets.offset[k];
             const double weight = weights[offsets.symbol[k]];
             const bool wholeBlock = (low ^ (high - 1)) < offset;
-            if (wholeBlock && (low & offset) != 0) {
+            if (wholeBlock && (low & offset) == 0) continue;
+            const bool grouped = wholeBlock || offset < kStateUnit;
+            const GroupKind kind = wholeBlock ? GroupKind::wholeBlock : GroupKind::smallOffsets;
+            if (group.size > 0 && (!grouped || group.kind != kind || group.size == kGroup)) {
+                addGroup(previous, next, group, begun, low, high);
+                begun = true;
+                group.size = 0;
+            }
+            if (grouped) {
+                group.kind = kind;
                 group.offset[group.size] = offset;
                 group.weight[group.size] = weight;
                 ++group.size;
-            }
-            if (group.size == kGroup || (!wholeBlock && group.size > 0)) {
-                addGroup(previous, next, group, low, high);
-                group.size = 0;
-            }
-            if (wholeBlock) continue;
-            if (offset < kLanes) {
-                addTerms<true>(previous, next, offset, weight, low, high);
                 continue;
             }
+            if (!begun) std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
+            begun = true;
             for (std::int64_t run = (low & -(2 * offset)) + offset; run < high; run += 2 * offset) {
-                addTerms<false>(previous, next, offset, weight, std::max(run, low), std::min(run + offset, high));
+                addTerms(previous, next, offset, weight, std::max(run, low), std::min(run + offset, high));
             }
         }
-        addGroup(previous, next, group, low, high);
+        if (group.size > 0) {
+            addGroup(previous, next, group, begun, low, high);
+        } else if (!begun) {
+            std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
+        }
     }
 }

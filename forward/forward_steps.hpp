@@ -10,9 +10,12 @@
 #include "forward/forward_recursion.hpp"
 #include "forward/lanes.hpp"
 
+// The subset kernel takes states in aligned units of four vectors.
+constexpr std::int32_t kStateUnit = 4 * kLanes;
+
 // New zero-filled column for n states (host scratch): kLanes doubles before
-// entry 0 and the length rounded up to whole vectors, so that the subset
-// kernel may read and write whole vectors at either end.
+// entry 0 and the length rounded up to whole units, so that the subset kernel
+// may read and write whole units at either end.
 double* newPaddedColumn(std::int32_t n);
 
 // Step t+1 of states [first, last) into next from step t in previous, by the
@@ -22,7 +25,7 @@ void stepFromTerms(const PredecessorTerms& terms, const double* weights, const d
                    std::int32_t first, std::int32_t last);
 
 // The same by a subset-offset table, with previous and next padded columns and
-// first a multiple of kLanes; the vector holding last - 1 is written whole.
+// first a multiple of kStateUnit; the unit holding last - 1 is written whole.
 void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
                      std::int32_t first, std::int32_t last);
 

@@ -8,17 +8,13 @@
 #include <system_error>
 #include <thread>
 
-#include "forward/lanes.hpp"
+#include "forward/forward_steps.hpp"
 
 namespace {
 
-// From this many states on, a second thread gains more than it costs
-// (bench_forward's sweep).
-constexpr std::int32_t kThreadedStates = 1 << 13;
-
-// Two threads are all that has been measured, and the one-thread sum of each
-// normalised step bounds what more could give.
-constexpr std::int32_t kMaxThreads = 2;
+// From this many states on, a second thread gains more than its start and a
+// barrier per step cost (bench_forward's sweep).
+constexpr std::int64_t kThreadedStates = 1 << 13;
 
 // Where the threads of one call meet between the phases of a step. A thread
 // that arrives early spins for about as long as a short step takes, then
@@ -56,13 +52,12 @@ private:
 };
 
 // What the threads of one call share. Member i computes states
-// bounds[i] .. bounds[i+1]-1 of every step, split at whole vectors.
+// bounds[i] .. bounds[i+1]-1 of every step, split at whole units.
 struct StepTeam {
     StepTeam(const ForwardPlan& plan, bool normalize, double* const columns[2], std::int32_t size)
         : plan(plan), normalize(normalize), columns{columns[0], columns[1]}, barrier(size) {
         for (std::int32_t member = 0; member < size; ++member) {
-            bounds[member] = static_cast<std::int32_t>(static_cast<std::int64_t>(plan.states) * member / size /
-                                                       kLanes * kLanes);
+            bounds[member] = shareStart(plan.states, member, size) / kStateUnit * kStateUnit;
         }
         bounds[size] = plan.states;
     }
@@ -108,14 +103,31 @@ void runMember(StepTeam& team, std::int32_t member) {
 
 }  // namespace
 
-std::int32_t stepThreads(const ForwardPlan& plan) {
-    if (plan.threads > 0) return std::min(plan.threads, kMaxThreads);
-    if (plan.states < kThreadedStates) return 1;
+std::int32_t teamSize(std::int64_t items, std::int64_t threshold, std::int32_t requested) {
+    if (requested > 0) return std::min(requested, kMaxThreads);
+    if (items < threshold) return 1;
     return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
 }
 
+void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::int32_t)>& share) {
+    std::thread helper;
+    if (shares == 2) {
+        try {
+            helper = std::thread(share, 1, shares);
+        } catch (const std::system_error&) {
+            // No thread to be had: this one takes the second share below.
+        }
+    }
+    share(0, shares);
+    if (helper.joinable()) {
+        helper.join();
+    } else if (shares == 2) {
+        share(1, shares);
+    }
+}
+
 void runSteps(const ForwardPlan& plan, bool normalize, double* const columns[2]) {
-    if (stepThreads(plan) == 2) {
+    if (teamSize(plan.states, kThreadedStates, plan.threads) == 2) {
         StepTeam team(plan, normalize, columns, 2);
         std::thread helper;
         try {

@@ -24,9 +24,9 @@ ForwardInputs inputsOf(const StateSpace& space, const std::vector<double>& O, co
 std::vector<double> runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize,
                               std::int32_t threads) {
     ForwardPlan plan{};
+    plan.threads = threads;
     InputFault fault;
     EXPECT_TRUE(planForward(inputsOf(space, O, T), &plan, &fault)) << fault.message;
-    plan.threads = threads;
     double* last = forwardRecursion(plan, normalize);
     return std::vector<double>(last, last + space.n);
 }
@@ -200,37 +200,53 @@ TEST_F(ForwardRecursion, ThreadsAgreeOnALargeStateSpace) {
     expectSameBits(withEntry(all, all.n, 1, -1.0), O, T, "all subsets of 14, one predecessor missing");
 }
 
-// The table is read in one pass that only notices a fault; the entry named
-// must still be the first bad one in column order.
-TEST_F(ForwardRecursion, NamesTheFirstBadPredecessor) {
+// The tables are read in passes that only notice a fault, on two threads
+// when asked; the entry or row named must still be the first bad one.
+TEST_F(ForwardRecursion, NamesTheFirstFault) {
+    using Entries = std::vector<std::pair<std::size_t, double>>;  // 0-based index, value
     struct Case {
         const char* label;
-        std::vector<std::pair<std::size_t, double>> entries;  // 0-based index into P, value
+        Entries P;
+        Entries S;
+        const char* mnemonic;
         const char* named;
     };
     const double kNaN = std::numeric_limits<double>::quiet_NaN();
     const double kInf = std::numeric_limits<double>::infinity();
     const StateSpace space = firstSubsets(47, 6);  // n = 47, K = 4
+    const Entries row6SumsToOne = {{5, 0.5}, {5 + 47, 0.5}, {5 + 47 * 2, 0.0}};
+    const Entries row41SumsToOne = {{40 + 47 * 3, 0.25}, {40 + 47 * 5, 0.75}};
+    Entries rows6And41 = row6SumsToOne;
+    rows6And41.insert(rows6And41.end(), row41SumsToOne.begin(), row41SumsToOne.end());
     const Case cases[] = {
-        {"0 first", {{0, 0.0}}, "entry (1, 1) must"},
-        {"n + 1 last, past the whole vectors", {{47 * 4 - 1, 48.0}}, "entry (47, 4) must"},
-        {"1.5 mid-column", {{47 * 2 + 20, 1.5}}, "entry (21, 3) must"},
-        {"NaN", {{47 + 9, kNaN}}, "entry (10, 2) must"},
-        {"infinity", {{47 + 9, kInf}}, "entry (10, 2) must"},
-        {"-0.5", {{47 * 3 + 3, -0.5}}, "entry (4, 4) must"},
-        {"two, the earlier row in the later column", {{47 * 2 + 30, 0.0}, {47 * 3 + 2, 0.0}}, "entry (31, 3) must"},
+        {"P 0 first", {{0, 0.0}}, {}, "badPredecessor", "entry (1, 1) must"},
+        {"P n + 1 last, past the whole vectors", {{47 * 4 - 1, 48.0}}, {}, "badPredecessor", "entry (47, 4) must"},
+        {"P 1.5 mid-column", {{47 * 2 + 20, 1.5}}, {}, "badPredecessor", "entry (21, 3) must"},
+        {"P NaN", {{47 + 9, kNaN}}, {}, "badPredecessor", "entry (10, 2) must"},
+        {"P infinity", {{47 + 9, kInf}}, {}, "badPredecessor", "entry (10, 2) must"},
+        {"P -0.5", {{47 * 3 + 3, -0.5}}, {}, "badPredecessor", "entry (4, 4) must"},
+        {"P two, the earlier row in the later column", {{47 * 2 + 30, 0.0}, {47 * 3 + 2, 0.0}}, {},
+         "badPredecessor", "entry (31, 3) must"},
+        {"S one row in the first half", {}, row6SumsToOne, "noMemberEntry", "row 6 sums to 1,"},
+        {"S one row in the second half", {}, row41SumsToOne, "noMemberEntry", "row 41 sums to 1,"},
+        {"S a row in each half", {}, rows6And41, "noMemberEntry", "row 6 sums to 1,"},
     };
     const double T = 1;
     const std::vector<double> O(6, 1.0);
     for (const Case& c : cases) {
         StateSpace bad = space;
-        for (const auto& [index, value] : c.entries) bad.P[index] = value;
-        ForwardPlan plan{};
-        InputFault fault;
-        EXPECT_FALSE(planForward(inputsOf(bad, O, T), &plan, &fault)) << c.label;
-        EXPECT_STREQ(fault.mnemonic, "badPredecessor") << c.label;
-        EXPECT_NE(std::string(fault.message).find(c.named), std::string::npos) << c.label << ": " << fault.message;
-        standin::releaseScratch();
+        for (const auto& [index, value] : c.P) bad.P[index] = value;
+        for (const auto& [index, value] : c.S) bad.S[index] = value;
+        for (std::int32_t threads : {1, 2}) {
+            ForwardPlan plan{};
+            plan.threads = threads;
+            InputFault fault;
+            EXPECT_FALSE(planForward(inputsOf(bad, O, T), &plan, &fault)) << c.label;
+            EXPECT_STREQ(fault.mnemonic, c.mnemonic) << c.label;
+            EXPECT_NE(std::string(fault.message).find(c.named), std::string::npos)
+                << c.label << " threads=" << threads << ": " << fault.message;
+            standin::releaseScratch();
+        }
     }
 }
 
