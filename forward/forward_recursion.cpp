@@ -222,17 +222,18 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, std::int32_t* 
     }
     PredecessorTerms* terms = &plan->terms;
     terms->termStart = scratchArray<std::int64_t>(static_cast<std::size_t>(n) + 1);
-    terms->predecessor = scratchArray<std::int32_t>(static_cast<std::size_t>(valid));
-    terms->symbol = scratchArray<std::int32_t>(static_cast<std::size_t>(valid));
+    // Every entry is written to the next slot, which only a predecessor
+    // keeps: no branch on entries that come as they may. Hence one spare slot.
+    terms->predecessor = scratchArray<std::int32_t>(static_cast<std::size_t>(valid) + 1);
+    terms->symbol = scratchArray<std::int32_t>(static_cast<std::size_t>(valid) + 1);
     std::int64_t written = 0;
     for (std::int32_t j = 0; j < n; ++j) {
         terms->termStart[j] = written;
         for (std::int32_t k = 0; k < K; ++k) {
             double p = in.predecessors[j + static_cast<std::int64_t>(k) * n];
-            if (p == -1.0) continue;
             terms->predecessor[written] = static_cast<std::int32_t>(p) - 1;
             terms->symbol[written] = Q[k];
-            ++written;
+            written += p != -1.0;
         }
     }
     terms->termStart[n] = written;
