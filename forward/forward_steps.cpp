@@ -115,28 +115,6 @@ FORWARD_INLINE void addGroup(const double* previous, double* next, const ColumnG
     }
 }
 
-}  // namespace
-
-double* newPaddedColumn(std::int32_t n) {
-    std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
-    return scratchArray<double>(kLanes + units * kStateUnit) + kLanes;
-}
-
-void stepFromTerms(const PredecessorTerms& terms, const double* weights, const double* previous, double* next,
-                   std::int32_t first, std::int32_t last) {
-    for (std::int32_t j = first; j < last; ++j) {
-        const double own = previous[j];
-        double acc = 0.0;
-        for (std::int64_t e = terms.termStart[j]; e < terms.termStart[j + 1]; ++e) {
-            double x = previous[terms.predecessor[e]];
-            x = x + own;
-            x = x * weights[terms.symbol[e]];
-            acc = acc + x;
-        }
-        next[j] = acc;
-    }
-}
-
 // The states with the bit `offset` come in runs of offset states, every
 // 2 x offset; each state's sum starts at 0.0 in next and takes the columns in
 // ascending k, a cache block at a time. Consecutive columns with offsets
@@ -144,8 +122,8 @@ void stepFromTerms(const PredecessorTerms& terms, const double* weights, const d
 // block, are taken a group at a time; a column of the second kind whose bit
 // the block lacks adds nothing to it.
 FORWARD_WIDE_CLONES
-void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
-                     std::int32_t first, std::int32_t last) {
+void subsetStep(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
+                std::int32_t first, std::int32_t last) {
     const std::int64_t end = (static_cast<std::int64_t>(last) + kStateUnit - 1) / kStateUnit * kStateUnit;
     for (std::int64_t low = first; low < end; low += kCacheBlock) {
         const std::int64_t high = std::min(low + kCacheBlock, end);
@@ -183,4 +161,31 @@ void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const 
             std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
         }
     }
+}
+
+}  // namespace
+
+double* newPaddedColumn(std::int32_t n) {
+    std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
+    return scratchArray<double>(kLanes + units * kStateUnit) + kLanes;
+}
+
+void stepFromTerms(const PredecessorTerms& terms, const double* weights, const double* previous, double* next,
+                   std::int32_t first, std::int32_t last) {
+    for (std::int32_t j = first; j < last; ++j) {
+        const double own = previous[j];
+        double acc = 0.0;
+        for (std::int64_t e = terms.termStart[j]; e < terms.termStart[j + 1]; ++e) {
+            double x = previous[terms.predecessor[e]];
+            x = x + own;
+            x = x * weights[terms.symbol[e]];
+            acc = acc + x;
+        }
+        next[j] = acc;
+    }
+}
+
+void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
+                     std::int32_t first, std::int32_t last) {
+    subsetStep(offsets, weights, previous, next, first, last);
 }

@@ -16,8 +16,18 @@ typedef std::int64_t LaneMask __attribute__((vector_size(kLanes * sizeof(double)
 // An AVX2 copy of a kernel beside the baseline one, picked when the module
 // loads on a processor that has it. The build never contracts into fused
 // multiply-add, so both copies run the same operations. The loader support
-// this needs exists on x86-64 GNU/Linux only.
-#if defined(__x86_64__) && defined(__gnu_linux__)
+// this needs exists on x86-64 GNU/Linux only, and ThreadSanitizer's runtime
+// is not up yet when the loader picks. Clang names the picker apart from the
+// function, so that only calls from its own file reach it: a kernel with
+// copies is called through a plain function beside it.
+#if defined(__SANITIZE_THREAD__)
+#define FORWARD_THREAD_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define FORWARD_THREAD_SANITIZER
+#endif
+#endif
+#if defined(__x86_64__) && defined(__gnu_linux__) && !defined(FORWARD_THREAD_SANITIZER)
 #define FORWARD_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define FORWARD_WIDE_CLONES
