@@ -12,63 +12,18 @@
 
 namespace {
 
-// From this many states on, a second thread gains more than its start and a
-// barrier per step cost (bench_forward's sweep).
+// From this many states on, a second thread gains more than its start and
+// the hand-over of every phase cost (bench_forward's sweep).
 constexpr std::int64_t kThreadedStates = 1 << 13;
 
-// Where the threads of one call meet between the phases of a step. A thread
-// that arrives early spins for about as long as a short step takes, then
-// sleeps, so that a core shared with other work is handed back.
-class StepBarrier {
-public:
-    explicit StepBarrier(std::int32_t parties) : parties_(parties) {}
+// States per chunk of a phase: whole cache blocks of the subset step, and
+// few enough chunks per step that claiming them costs little.
+constexpr std::int32_t kChunkStates = 2048;
+static_assert(kChunkStates % kStateUnit == 0, "chunks start where the subset step may start");
 
-    void wait() {
-        if (parties_ == 1) return;
-        const unsigned generation = generation_.load(std::memory_order_acquire);
-        if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 == parties_) {
-            arrived_.store(0, std::memory_order_relaxed);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                generation_.store(generation + 1, std::memory_order_release);
-            }
-            wakeUp_.notify_all();
-            return;
-        }
-        for (int spin = 0; spin < kSpins; ++spin) {
-            if (generation_.load(std::memory_order_acquire) != generation) return;
-        }
-        std::unique_lock<std::mutex> lock(mutex_);
-        wakeUp_.wait(lock, [&] { return generation_.load(std::memory_order_acquire) != generation; });
-    }
-
-private:
-    static constexpr int kSpins = 1 << 14;
-    const std::int32_t parties_;
-    std::atomic<std::int32_t> arrived_{0};
-    std::atomic<unsigned> generation_{0};
-    std::mutex mutex_;
-    std::condition_variable wakeUp_;
-};
-
-// What the threads of one call share. Member i computes states
-// bounds[i] .. bounds[i+1]-1 of every step, split at whole units.
-struct StepTeam {
-    StepTeam(const ForwardPlan& plan, bool normalize, double* const columns[2], std::int32_t size)
-        : plan(plan), normalize(normalize), columns{columns[0], columns[1]}, barrier(size) {
-        for (std::int32_t member = 0; member < size; ++member) {
-            bounds[member] = shareStart(plan.states, member, size) / kStateUnit * kStateUnit;
-        }
-        bounds[size] = plan.states;
-    }
-
-    const ForwardPlan& plan;
-    const bool normalize;
-    double* const columns[2];
-    std::int32_t bounds[kMaxThreads + 1];
-    StepBarrier barrier;
-    double columnSum = 0.0;
-};
+// Polls of a flag before a waiting thread gives its core away: about as long
+// as a short phase takes.
+constexpr int kSpins = 1 << 14;
 
 // The sum normalizeColumn divides by: ascending, one accumulator from 0.0.
 double ascendingSum(const double* column, std::int32_t n) {
@@ -77,29 +32,127 @@ double ascendingSum(const double* column, std::int32_t n) {
     return sum;
 }
 
+// column[j] = column[j] / divisor for j in [first, last), in place.
 FORWARD_WIDE_CLONES
 void divideRange(double* column, std::int32_t first, std::int32_t last, double divisor) {
     for (std::int32_t j = first; j < last; ++j) column[j] = column[j] / divisor;
 }
 
-// A normalised step is rescaled as normalizeColumn does it, the sum by member
-// 0 alone between two barriers and the divisions by every member over its
-// own range.
-void runMember(StepTeam& team, std::int32_t member) {
-    const std::int32_t first = team.bounds[member];
-    const std::int32_t last = team.bounds[member + 1];
-    for (std::int32_t t = 0; t + 1 < team.plan.steps; ++t) {
-        double* next = team.columns[(t + 1) % 2];
-        forwardStep(team.plan, t, team.columns[t % 2], next, first, last);
-        if (team.normalize) {
-            team.barrier.wait();
-            if (member == 0) team.columnSum = ascendingSum(next, team.plan.states);
-            team.barrier.wait();
-            divideRange(next, first, last, team.columnSum);
+// The steps of one call as phases: computing a step and, when normalised,
+// dividing it by its sum, which the calling thread forms alone in between,
+// in ascending order. Each phase comes in chunks of states that the calling
+// thread and a helper, when there is one, claim as they come; the caller
+// waits for the helper only to finish a chunk it has begun, so a helper kept
+// off its core by other work costs little. The claim counter carries the
+// number of its phase, so a claim never lands in a later phase.
+class StepTeam {
+public:
+    StepTeam(const ForwardPlan& plan, bool normalize, double* const columns[2])
+        : plan_(plan),
+          normalize_(normalize),
+          columns_{columns[0], columns[1]},
+          chunks_(static_cast<std::int32_t>((static_cast<std::int64_t>(plan.states) + kChunkStates - 1) /
+                                            kChunkStates)) {}
+
+    // The calling thread's part: every phase of every step, then the helper
+    // is let go.
+    void lead() {
+        for (std::int32_t t = 0; t + 1 < plan_.steps; ++t) {
+            runPhase({t, false});
+            if (!normalize_) continue;
+            sum_ = ascendingSum(columns_[(t + 1) % 2], plan_.states);
+            runPhase({t, true});
         }
-        team.barrier.wait();
+        publish(kLetGo);
     }
-}
+
+    // The helper's part: whatever it can claim of each phase, until let go.
+    void help() {
+        std::uint64_t seen = 0;
+        while ((seen = awaitPhaseAfter(seen)) != kLetGo) takeChunks(seen);
+    }
+
+private:
+    struct Phase {
+        std::int32_t step;  // t: step t+1 is made from step t
+        bool divide;
+    };
+
+    static constexpr int kCountBits = 24;  // chunks of one phase: at most 2^31 / kChunkStates
+    static constexpr std::uint64_t kCountMask = (std::uint64_t{1} << kCountBits) - 1;
+    static constexpr std::uint64_t kLetGo = std::uint64_t{1} << (64 - kCountBits - 1);
+
+    void runPhase(Phase phase) {
+        phase_ = phase;
+        finished_.store(0, std::memory_order_relaxed);
+        publish(++number_);
+        takeChunks(number_);
+        for (int spin = 0; finished_.load(std::memory_order_acquire) != chunks_; ++spin) {
+            if (spin >= kSpins) std::this_thread::yield();
+        }
+    }
+
+    void publish(std::uint64_t number) {
+        claims_.store(number << kCountBits, std::memory_order_seq_cst);
+        if (sleeping_.load(std::memory_order_seq_cst)) {
+            { std::lock_guard<std::mutex> lock(mutex_); }
+            wake_.notify_one();
+        }
+    }
+
+    void takeChunks(std::uint64_t number) {
+        std::uint64_t claim = claims_.load(std::memory_order_acquire);
+        while ((claim >> kCountBits) == number && (claim & kCountMask) < static_cast<std::uint64_t>(chunks_)) {
+            if (!claims_.compare_exchange_weak(claim, claim + 1, std::memory_order_acq_rel,
+                                               std::memory_order_acquire)) {
+                continue;
+            }
+            doChunk(static_cast<std::int32_t>(claim & kCountMask));
+            finished_.fetch_add(1, std::memory_order_release);
+            claim = claims_.load(std::memory_order_acquire);
+        }
+    }
+
+    // Read only under a claim of the current phase, which the caller cannot
+    // leave meanwhile.
+    void doChunk(std::int32_t chunk) {
+        const std::int32_t first = chunk * kChunkStates;
+        const std::int32_t last = static_cast<std::int32_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(first) + kChunkStates, plan_.states));
+        double* next = columns_[(phase_.step + 1) % 2];
+        if (phase_.divide) {
+            divideRange(next, first, last, sum_);
+        } else {
+            forwardStep(plan_, phase_.step, columns_[phase_.step % 2], next, first, last);
+        }
+    }
+
+    // The number of the first phase published after `seen`.
+    std::uint64_t awaitPhaseAfter(std::uint64_t seen) {
+        for (int spin = 0; spin < kSpins; ++spin) {
+            std::uint64_t number = claims_.load(std::memory_order_acquire) >> kCountBits;
+            if (number != seen) return number;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        sleeping_.store(true, std::memory_order_seq_cst);
+        wake_.wait(lock, [&] { return claims_.load(std::memory_order_seq_cst) >> kCountBits != seen; });
+        sleeping_.store(false, std::memory_order_relaxed);
+        return claims_.load(std::memory_order_acquire) >> kCountBits;
+    }
+
+    const ForwardPlan& plan_;
+    const bool normalize_;
+    double* const columns_[2];
+    const std::int32_t chunks_;
+    Phase phase_{0, false};
+    double sum_ = 0.0;
+    std::uint64_t number_ = 0;  // of the phase last published
+    std::atomic<std::uint64_t> claims_{0};  // phase number << kCountBits | chunks claimed
+    std::atomic<std::int32_t> finished_{0};  // chunks of the current phase done
+    std::atomic<bool> sleeping_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+};
 
 }  // namespace
 
@@ -127,20 +180,15 @@ void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::
 }
 
 void runSteps(const ForwardPlan& plan, bool normalize, double* const columns[2]) {
+    StepTeam team(plan, normalize, columns);
+    std::thread helper;
     if (teamSize(plan.states, kThreadedStates, plan.threads) == 2) {
-        StepTeam team(plan, normalize, columns, 2);
-        std::thread helper;
         try {
-            helper = std::thread(runMember, std::ref(team), 1);
+            helper = std::thread(&StepTeam::help, &team);
         } catch (const std::system_error&) {
-            // No thread to be had: the steps run on this one alone.
-        }
-        if (helper.joinable()) {
-            runMember(team, 0);
-            helper.join();
-            return;
+            // No thread to be had: the caller takes every chunk.
         }
     }
-    StepTeam team(plan, normalize, columns, 1);
-    runMember(team, 0);
+    team.lead();
+    if (helper.joinable()) helper.join();
 }

@@ -1,6 +1,6 @@
 // The threads of one call: the plan's passes over S and P split between
-// them, and for the steps each computes its own range of states of every
-// step, the two meeting at a barrier between steps.
+// them, and the states of every step taken a chunk at a time by whichever
+// comes, the call moving to the next step once all are done.
 #ifndef FORWARD_STEP_TEAM_HPP
 #define FORWARD_STEP_TEAM_HPP
 
