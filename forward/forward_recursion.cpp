@@ -81,6 +81,9 @@ std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_
     return last;
 }
 
+// Step 0 into the zero-filled column, the rows shared between as many
+// threads as the size of S calls for; the fault names the first row without
+// its member entry.
 bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, double* column,
                         InputFault* fault) {
     const std::int32_t n = in.states;
@@ -88,8 +91,8 @@ bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, 
         teamSize(static_cast<std::int64_t>(n) * in.symbols, kThreadedEntries, requestedThreads);
     std::int32_t faultRow[kMaxThreads];
     splitWork(threads, [&](std::int32_t member, std::int32_t shares) {
-        const std::int32_t rows[2] = {shareStart(n, member, shares), shareStart(n, member + 1, shares)};
-        faultRow[member] = initialWeights(in, column, rows[0], rows[1]);
+        const std::int32_t first = shareStart(n, member, shares);
+        faultRow[member] = initialWeights(in, column, first, shareStart(n, member + 1, shares));
     });
     for (std::int32_t member = 0; member < threads; ++member) {
         std::int32_t row = faultRow[member];
