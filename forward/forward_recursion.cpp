@@ -55,13 +55,16 @@ constexpr std::int32_t kRowBlock = 2048;
 // Step 0 for rows [first, last): a state with exactly one member (by its
 // truncated row sum) starts with that member's weight; every other state
 // starts at 0. Each row sum adds the columns in ascending order from 0.0, as
-// rowSum does; column arrives zero-filled and holds the sums of a block until
-// they are replaced. Returns the first row that sums to one member but holds
-// no entry equal to 1, or last when there is none.
+// rowSum does; column holds the sums of a block until they are replaced.
+// Returns the first row that sums to one member but holds no entry equal to
+// 1, or last when there is none. The sums are set to 0.0 before they are
+// read: a first read of fresh scratch would map a zero page that the first
+// write then replaces, two faults per page instead of one.
 std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_t first, std::int32_t last) {
     const std::int32_t n = in.states;
     for (std::int32_t low = first; low < last; low += kRowBlock) {
         const std::int32_t high = std::min(low + kRowBlock, last);
+        std::fill(column + low, column + high, 0.0);
         for (std::int32_t c = 0; c < in.symbols; ++c) {
             const double* entries = in.membership + static_cast<std::int64_t>(c) * n;
             for (std::int32_t i = low; i < high; ++i) column[i] = column[i] + entries[i];
@@ -81,7 +84,7 @@ std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_
     return last;
 }
 
-// Step 0 into the zero-filled column, the rows shared between as many
+// Step 0 into column, the rows shared between as many
 // threads as the size of S calls for; the fault names the first row without
 // its member entry.
 bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, double* column,
