@@ -154,10 +154,11 @@ constexpr Size kSizes[] = {{14, 200, 0}, {20, 20, 2}};
 // Two threads against one below the sizes above: where the threads start to
 // pay. Forced, the plan's passes take two threads as well, which a call left
 // to choose only does from larger tables on: one thread start more than it.
-constexpr std::int32_t kSweepSymbols[] = {8, 10, 11, 12, 13, 14, 16};
+constexpr std::int32_t kSweepSymbols[] = {10, 11, 12, 13, 14, 16};
 
-// About four million terms per run at every size of the sweep.
-std::int32_t sweepSteps(std::int32_t L) { return std::max(4, (1 << 22) / (L << (L - 1))); }
+// About sixteen million terms per run at every size of the sweep, so that
+// the steps outweigh the plan.
+std::int32_t sweepSteps(std::int32_t L) { return std::max(4, (1 << 24) / (L << (L - 1))); }
 
 void registerAll() {
     for (const Size& size : kSizes) {

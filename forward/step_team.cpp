@@ -13,9 +13,10 @@
 
 namespace {
 
-// From this many states on, a second thread gains more than its start and
-// the hand-over of every phase cost (bench_forward's sweep).
-constexpr std::int64_t kThreadedStates = 1 << 13;
+// From this many states on, two chunks a phase, a second thread gains more
+// than its start and the hand-over of every phase cost: about a third of the
+// time at 4096 states and below that a loss (bench_forward's sweep).
+constexpr std::int64_t kThreadedStates = 1 << 12;
 
 // States per chunk of a phase: whole cache blocks of the subset step, and
 // few enough chunks per step that claiming them costs little.
