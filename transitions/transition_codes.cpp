@@ -76,25 +76,24 @@ bool bucketTransitions(const double* S, const double* counts, std::int32_t a, st
     std::int64_t total = 0;
     if (!checkCounts(counts, L, starts, &total, fault)) return false;
 
-    // One walk files each event while its bucket has room and counts them
-    // all, so a mismatch is found without a write outside the codes.
-    auto* seen = scratchArray<std::int64_t>(static_cast<std::size_t>(L));
-    auto* codes = scratchArray<double>(static_cast<std::size_t>(total));
-    enumerateTransitions(S, a, L, [=](std::int32_t to, std::int32_t from, std::int32_t symbol) {
-        if (seen[symbol] < static_cast<std::int64_t>(counts[symbol])) {
-            codes[starts[symbol] + seen[symbol]] = static_cast<double>(to * kCodeBase + from);
-        }
-        ++seen[symbol];
-    });
+    // The counts are compared with those of S before the codes are taken, so
+    // that counts claiming far more codes than S has never cost memory, and
+    // every bucket is then exactly as large as its events.
+    const double* countsOfS = countTransitions(S, a, L);
     for (std::int32_t s = 0; s < L; ++s) {
-        if (seen[s] != static_cast<std::int64_t>(counts[s])) {
+        if (countsOfS[s] != counts[s]) {
             setFault(*fault, "countMismatch",
-                     "Input 3 (counts) must hold the transition counts of S; symbol %d has %lld transitions in S "
+                     "Input 3 (counts) must hold the transition counts of S; symbol %d has %.17g transitions in S "
                      "but counts gives %.17g.",
-                     s + 1, static_cast<long long>(seen[s]), counts[s]);
+                     s + 1, countsOfS[s], counts[s]);
             return false;
         }
     }
+    auto* filled = scratchArray<std::int64_t>(static_cast<std::size_t>(L));
+    auto* codes = scratchArray<double>(static_cast<std::size_t>(total));
+    enumerateTransitions(S, a, L, [=](std::int32_t to, std::int32_t from, std::int32_t symbol) {
+        codes[starts[symbol] + filled[symbol]++] = static_cast<double>(to * kCodeBase + from);
+    });
     out->codes = codes;
     out->codeCount = static_cast<std::int32_t>(total);
     return true;

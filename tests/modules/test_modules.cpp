@@ -316,6 +316,12 @@ std::vector<Rejection> transitionRejections() {
         {"counts totalling 2^31", slots({2147483647.0, 1}), "Ortesk_slots_mex:countTotalTooLarge"},
         {"count one too small", slots({3, 2}), "Ortesk_slots_mex:countMismatch"},
         {"count one too large", slots({4, 3}), "Ortesk_slots_mex:countMismatch"},
+        {"counts claiming 2^31 - 8 codes from a host with 1 MB", [](Example& x) {
+             Call c{"Ortesk_slots_mex", {x.unused, x.S, x.arrays.column({2147483636.0, 3})}};
+             c.memoryLimit = std::size_t{1} << 20;
+             return c;
+         },
+         "Ortesk_slots_mex:countMismatch"},
         {"size sparse", replaced("Quivane_mex", 0, [](Example& x) {
              return x.arrays.keep(standin::createArray(A::Double, 3, 3, false, true));
          }),
