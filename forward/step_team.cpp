@@ -6,9 +6,11 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
+#include "arrays/scratch.hpp"
 #include "forward/forward_steps.hpp"
 
 namespace {
@@ -22,6 +24,7 @@ constexpr std::int64_t kThreadedStates = 1 << 12;
 // few enough chunks per step that claiming them costs little.
 constexpr std::int32_t kChunkStates = 2048;
 static_assert(kChunkStates % kStateUnit == 0, "chunks start where the subset step may start");
+static_assert(sizeof(std::atomic<std::uint64_t>) == sizeof(std::uint64_t), "a chunk's stamp in a scratch word");
 
 // Polls of a flag before a waiting thread offers its core to other work:
 // about as long as a short phase takes.
@@ -31,13 +34,6 @@ constexpr int kSpins = 1 << 14;
 // the caller's sum of the largest column.
 constexpr std::chrono::milliseconds kAwake{5};
 
-// The sum normalizeColumn divides by: ascending, one accumulator from 0.0.
-double ascendingSum(const double* column, std::int32_t n) {
-    double sum = 0.0;
-    for (std::int32_t j = 0; j < n; ++j) sum = sum + column[j];
-    return sum;
-}
-
 // column[j] = column[j] / divisor for j in [first, last), in place.
 FORWARD_WIDE_CLONES
 void divideRange(double* column, std::int32_t first, std::int32_t last, double divisor) {
@@ -45,24 +41,32 @@ void divideRange(double* column, std::int32_t first, std::int32_t last, double d
 }
 
 // The steps of one call as phases: computing a step and, when normalised,
-// dividing it by its sum, which the calling thread forms alone in between,
-// in ascending order. Each phase comes in chunks of states, in two shares:
-// the calling thread claims the chunks of the first, a helper, when there is
-// one, those of the second, and each then claims what is left of the other.
-// Each thread so keeps to the states it computed the step before, still in
-// its own cache, while the caller waits for the helper only to finish a
-// chunk it has begun: a helper kept off its core by other work costs little.
-// A share's claim counter carries the number of the phase, so a claim never
-// lands in a later phase.
+// dividing it by its sum. Each phase comes in chunks of states, in two
+// shares: the calling thread claims the chunks of the first, a helper, when
+// there is one, those of the second, and each then claims what is left of
+// the other. Each thread so keeps to the states it computed the step before,
+// still in its own cache, while the caller waits for the helper only to
+// finish a chunk it has begun: a helper kept off its core by other work costs
+// little. Between its own chunks the caller walks the finished ones in
+// order, forming the sum of a normalised step as normalizeColumn does
+// (ascending, one accumulator from 0.0) while the helper computes: the
+// helper takes more chunks meanwhile. A share's claim counter, and the stamp
+// of a finished chunk, carry the number of the phase, so that nothing lands
+// in or is taken from another phase.
 class StepTeam {
 public:
-    StepTeam(const ForwardPlan& plan, bool normalize, double* const columns[2])
-        : plan_(plan), normalize_(normalize), columns_{columns[0], columns[1]} {
-        const std::int32_t chunks =
-            static_cast<std::int32_t>((static_cast<std::int64_t>(plan.states) + kChunkStates - 1) / kChunkStates);
+    // finished: one stamp per chunk, zero-filled (host scratch, the caller's).
+    StepTeam(const ForwardPlan& plan, bool normalize, double* const columns[2], std::uint64_t* finished)
+        : plan_(plan), normalize_(normalize), columns_{columns[0], columns[1]}, chunks_(chunkCount(plan.states)) {
         shareStart_[0] = 0;
-        shareStart_[1] = chunks / 2;
-        shareStart_[2] = chunks;
+        shareStart_[1] = chunks_ / 2;
+        shareStart_[2] = chunks_;
+        for (std::int32_t chunk = 0; chunk < chunks_; ++chunk) new (finished + chunk) std::atomic<std::uint64_t>(0);
+        finished_ = reinterpret_cast<std::atomic<std::uint64_t>*>(finished);
+    }
+
+    static std::int32_t chunkCount(std::int32_t states) {
+        return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
     }
 
     // The calling thread's part: every phase of every step, then the helper
@@ -70,9 +74,7 @@ public:
     void lead() {
         for (std::int32_t t = 0; t + 1 < plan_.steps; ++t) {
             runPhase({t, false});
-            if (!normalize_) continue;
-            sum_ = ascendingSum(columns_[(t + 1) % 2], plan_.states);
-            runPhase({t, true});
+            if (normalize_) runPhase({t, true});
         }
         publish(kLetGo);
     }
@@ -80,7 +82,10 @@ public:
     // The helper's part: whatever it can claim of each phase, until let go.
     void help() {
         std::uint64_t seen = 0;
-        while ((seen = awaitPhaseAfter(seen)) != kLetGo) takeChunks(seen, 1);
+        while ((seen = awaitPhaseAfter(seen)) != kLetGo) {
+            std::int32_t chunk;
+            while (claim(seen, 1, &chunk)) doChunk(seen, chunk);
+        }
     }
 
 private:
@@ -89,28 +94,50 @@ private:
         bool divide;
     };
 
-    // A share's claims and finished chunks, apart from the other share's.
+    // A share's claims, apart from the other share's.
     struct alignas(64) Share {
         std::atomic<std::uint64_t> claims{0};  // phase number << kCountBits | chunks claimed
-        std::atomic<std::int32_t> finished{0};
     };
 
     static constexpr int kCountBits = 24;  // chunks of one phase: at most 2^31 / kChunkStates
     static constexpr std::uint64_t kCountMask = (std::uint64_t{1} << kCountBits) - 1;
     static constexpr std::uint64_t kLetGo = std::uint64_t{1} << (64 - kCountBits - 1);
 
-    std::int32_t shareChunks(std::int32_t share) const { return shareStart_[share + 1] - shareStart_[share]; }
-
+    // A computed step of a normalised call is summed on the walk, and its
+    // division is the next phase.
     void runPhase(Phase phase) {
         phase_ = phase;
-        for (Share& share : shares_) share.finished.store(0, std::memory_order_relaxed);
-        publish(++number_);
-        takeChunks(number_, 0);
-        for (std::int32_t share = 0; share < 2; ++share) {
-            for (int spin = 0; shares_[share].finished.load(std::memory_order_acquire) != shareChunks(share);
-                 ++spin) {
+        const std::uint64_t number = ++number_;
+        publish(number);
+        const bool summing = normalize_ && !phase.divide;
+        Walk walk;
+        std::int32_t chunk;
+        while (claim(number, 0, &chunk)) {
+            doChunk(number, chunk);
+            walkFinished(number, summing, false, &walk);
+        }
+        walkFinished(number, summing, true, &walk);
+        if (summing) sum_ = walk.sum;
+    }
+
+    struct Walk {
+        std::int32_t chunk = 0;  // the first chunk not yet walked
+        double sum = 0.0;
+    };
+
+    // Walks the chunks finished in order, adding their states to the sum
+    // when summing; with waiting, to the last chunk.
+    void walkFinished(std::uint64_t number, bool summing, bool waiting, Walk* walk) const {
+        const double* next = columns_[(phase_.step + 1) % 2];
+        for (; walk->chunk < chunks_; ++walk->chunk) {
+            const std::atomic<std::uint64_t>& stamp = finished_[walk->chunk];
+            for (int spin = 0; stamp.load(std::memory_order_acquire) != number; ++spin) {
+                if (!waiting) return;
                 if (spin >= kSpins) std::this_thread::yield();
             }
+            if (!summing) continue;
+            const std::int32_t last = chunkEnd(walk->chunk);
+            for (std::int32_t j = walk->chunk * kChunkStates; j < last; ++j) walk->sum = walk->sum + next[j];
         }
     }
 
@@ -123,36 +150,40 @@ private:
         }
     }
 
-    // Member m's own share first, then the other's.
-    void takeChunks(std::uint64_t number, std::int32_t member) {
+    // A chunk of the phase for member m, from its own share first, then from
+    // the other's; false when none is left.
+    bool claim(std::uint64_t number, std::int32_t member, std::int32_t* chunk) {
         for (std::int32_t share : {member, 1 - member}) {
             std::atomic<std::uint64_t>& claims = shares_[share].claims;
-            const std::uint64_t chunks = static_cast<std::uint64_t>(shareChunks(share));
-            std::uint64_t claim = claims.load(std::memory_order_acquire);
-            while ((claim >> kCountBits) == number && (claim & kCountMask) < chunks) {
-                if (!claims.compare_exchange_weak(claim, claim + 1, std::memory_order_acq_rel,
-                                                  std::memory_order_acquire)) {
-                    continue;
+            const std::uint64_t chunks = static_cast<std::uint64_t>(shareStart_[share + 1] - shareStart_[share]);
+            std::uint64_t seen = claims.load(std::memory_order_acquire);
+            while ((seen >> kCountBits) == number && (seen & kCountMask) < chunks) {
+                if (claims.compare_exchange_weak(seen, seen + 1, std::memory_order_acq_rel,
+                                                 std::memory_order_acquire)) {
+                    *chunk = shareStart_[share] + static_cast<std::int32_t>(seen & kCountMask);
+                    return true;
                 }
-                doChunk(shareStart_[share] + static_cast<std::int32_t>(claim & kCountMask));
-                shares_[share].finished.fetch_add(1, std::memory_order_release);
-                claim = claims.load(std::memory_order_acquire);
             }
         }
+        return false;
+    }
+
+    std::int32_t chunkEnd(std::int32_t chunk) const {
+        return static_cast<std::int32_t>(
+            std::min<std::int64_t>((static_cast<std::int64_t>(chunk) + 1) * kChunkStates, plan_.states));
     }
 
     // Reads the phase only under a claim of it, which the caller cannot
-    // leave meanwhile.
-    void doChunk(std::int32_t chunk) {
+    // leave meanwhile; the stamp hands the chunk's states to the walk.
+    void doChunk(std::uint64_t number, std::int32_t chunk) {
         const std::int32_t first = chunk * kChunkStates;
-        const std::int32_t last = static_cast<std::int32_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(first) + kChunkStates, plan_.states));
         double* next = columns_[(phase_.step + 1) % 2];
         if (phase_.divide) {
-            divideRange(next, first, last, sum_);
+            divideRange(next, first, chunkEnd(chunk), sum_);
         } else {
-            forwardStep(plan_, phase_.step, columns_[phase_.step % 2], next, first, last);
+            forwardStep(plan_, phase_.step, columns_[phase_.step % 2], next, first, chunkEnd(chunk));
         }
+        finished_[chunk].store(number, std::memory_order_release);
     }
 
     // The number of the first phase published after `seen`. Between two
@@ -177,7 +208,9 @@ private:
     const ForwardPlan& plan_;
     const bool normalize_;
     double* const columns_[2];
+    const std::int32_t chunks_;
     std::int32_t shareStart_[3];  // in chunks
+    std::atomic<std::uint64_t>* finished_;  // per chunk, the number of the phase it last finished in
     Phase phase_{0, false};
     double sum_ = 0.0;
     std::uint64_t number_ = 0;  // of the phase last published
@@ -213,7 +246,8 @@ void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::
 }
 
 void runSteps(const ForwardPlan& plan, bool normalize, double* const columns[2]) {
-    StepTeam team(plan, normalize, columns);
+    auto* finished = scratchArray<std::uint64_t>(static_cast<std::size_t>(StepTeam::chunkCount(plan.states)));
+    StepTeam team(plan, normalize, columns, finished);
     std::thread helper;
     if (teamSize(plan.states, kThreadedStates, plan.threads) == 2) {
         try {

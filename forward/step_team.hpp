@@ -33,8 +33,8 @@ void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::
 // Runs steps 1 .. T-1 of a valid plan with n >= 1, on as many threads as
 // teamSize gives for its states, step t in columns[t % 2] (padded columns,
 // the caller's; columns[0] holds step 0), each step rescaled to sum 1 when
-// normalize is set. Takes no scratch: the threads it starts call nothing of
-// the host.
+// normalize is set. Takes a word of scratch per 2048 states before it starts
+// a thread; the threads call nothing of the host.
 void runSteps(const ForwardPlan& plan, bool normalize, double* const columns[2]);
 
 #endif
