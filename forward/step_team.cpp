@@ -16,8 +16,8 @@
 namespace {
 
 // From this many states on, two chunks a phase, a second thread gains more
-// than its start and the hand-over of every phase cost: about a third of the
-// time at 4096 states and below that a loss (bench_forward's sweep).
+// than its start and the hand-over of every phase cost: a quarter less time
+// at 4096 states, and below that a loss (bench_forward's sweep).
 constexpr std::int64_t kThreadedStates = 1 << 12;
 
 // States per chunk of a phase: whole cache blocks of the subset step, and
@@ -55,7 +55,7 @@ void divideRange(double* column, std::int32_t first, std::int32_t last, double d
 // in or is taken from another phase.
 class StepTeam {
 public:
-    // finished: one stamp per chunk, zero-filled (host scratch, the caller's).
+    // finished: a word per chunk for its stamp (host scratch, the caller's).
     StepTeam(const ForwardPlan& plan, bool normalize, double* const columns[2], std::uint64_t* finished)
         : plan_(plan), normalize_(normalize), columns_{columns[0], columns[1]}, chunks_(chunkCount(plan.states)) {
         shareStart_[0] = 0;
