@@ -109,8 +109,8 @@ bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, 
     return true;
 }
 
-// K and Q, the symbols of the last state, from its row of S.
-bool lastStateSymbols(const ForwardInputs& in, std::int32_t* K, std::int32_t** Q, InputFault* fault) {
+// K, the number of symbols of the last state, from its row of S.
+bool lastStateSymbolCount(const ForwardInputs& in, std::int32_t* K, InputFault* fault) {
     const std::int32_t n = in.states;
     double sum = rowSum(in.membership, n - 1, n, in.symbols);
     std::int64_t whole = truncateOr(sum, -1);
@@ -124,7 +124,6 @@ bool lastStateSymbols(const ForwardInputs& in, std::int32_t* K, std::int32_t** Q
         return false;
     }
     *K = static_cast<std::int32_t>(whole);
-    *Q = positionsEqualInto(in.membership, n - 1, n, in.symbols, *K, 1.0);
     return true;
 }
 
@@ -186,8 +185,7 @@ ColumnScan scanColumn(const double* column, std::int32_t n, std::int32_t offset)
 // Reads the n x K predecessor entries once, validating each and checking
 // whether the table has the subset-offset layout; any other table is then
 // read again into the compact form that skips the -1 entries.
-bool compactPredecessors(const ForwardInputs& in, std::int32_t K, std::int32_t* Q, ForwardPlan* plan,
-                         InputFault* fault) {
+bool compactPredecessors(const ForwardInputs& in, std::int32_t K, ForwardPlan* plan, InputFault* fault) {
     const std::int32_t n = in.states;
     std::int64_t needed = static_cast<std::int64_t>(n) * K;
     if (in.predecessorCount < needed) {
@@ -197,6 +195,9 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, std::int32_t* 
                  static_cast<long long>(needed), n, K, static_cast<long long>(in.predecessorCount));
         return false;
     }
+    // Q, the symbols of the last state, is taken only once P is known to be
+    // that large: K comes from a sum that no array bounds before.
+    std::int32_t* Q = positionsEqualInto(in.membership, n - 1, n, in.symbols, K, 1.0);
     auto* offsets = scratchArray<std::int32_t>(static_cast<std::size_t>(K));
     auto* scans = scratchArray<ColumnScan>(static_cast<std::size_t>(K));
     splitWork(teamSize(needed, kThreadedEntries, plan->threads), [&](std::int32_t member, std::int32_t shares) {
@@ -255,13 +256,12 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, InputFault* fault) 
     if (!checkStepCount(in, &plan->steps, fault)) return false;
     if (in.states == 0) return true;
     std::int32_t K = 0;
-    std::int32_t* Q = nullptr;
-    if (!lastStateSymbols(in, &K, &Q, fault)) return false;
+    if (!lastStateSymbolCount(in, &K, fault)) return false;
     // Without predecessor terms every step after the first makes the same
     // column (zeros, NaN once rescaled) whatever came before; a T that no
     // input data bounds (L = 0) must not turn into that many repeats.
     if (K == 0 && plan->steps > 2) plan->steps = 2;
-    if (!compactPredecessors(in, K, Q, plan, fault)) return false;
+    if (!compactPredecessors(in, K, plan, fault)) return false;
     plan->initialColumn = newPaddedColumn(in.states);
     return buildInitialColumn(in, plan->threads, plan->initialColumn, fault);
 }

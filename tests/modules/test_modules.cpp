@@ -281,6 +281,12 @@ std::vector<Rejection> forwardRejections() {
     std::vector<Rejection> table;
     for (std::string name : kForwardModules) {
         for (const Case& c : cases) table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
+        // K of 2^31 - 1 must meet the check of P before any list of K entries.
+        table.push_back({"S last row summing to 2^31 - 1 from a host with 1 MB", changed(name, [](Call& c, Example& x) {
+                             c.inputs[2] = x.arrays.dbl(4, 2, {0, 1, 0, 2147483647.0, 0, 0, 1, 0});
+                             c.memoryLimit = std::size_t{1} << 20;
+                         }),
+                         name + ":predecessorsTooShort"});
     }
     return table;
 }
