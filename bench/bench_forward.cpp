@@ -63,6 +63,15 @@ void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch)
     state.counters["scratch_bytes"] = static_cast<double>(peakScratch);
 }
 
+// The plan of in on `threads` threads; false, with the benchmark skipped, on a fault.
+bool planOn(benchmark::State& state, const ForwardInputs& in, std::int32_t threads, ForwardPlan* plan) {
+    plan->threads = threads;
+    InputFault fault;
+    if (planForward(in, plan, &fault)) return true;
+    state.SkipWithError(fault.message);
+    return false;
+}
+
 void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads,
                bool listed) {
     const Workload& w = workload(L, T, listed);
@@ -72,12 +81,7 @@ void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool nor
     standin::releaseScratch();
     for (auto _ : state) {
         ForwardPlan plan{};
-        plan.threads = threads;
-        InputFault fault;
-        if (!planForward(in, &plan, &fault)) {
-            state.SkipWithError(fault.message);
-            break;
-        }
+        if (!planOn(state, in, threads, &plan)) break;
         benchmark::DoNotOptimize(forwardRecursion(plan, normalize));
         peak = std::max(peak, standin::releaseScratch());
     }
@@ -92,9 +96,8 @@ void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T, std::int32
     standin::releaseScratch();
     for (auto _ : state) {
         ForwardPlan plan{};
-        plan.threads = threads;
-        InputFault fault;
-        benchmark::DoNotOptimize(planForward(in, &plan, &fault));
+        if (!planOn(state, in, threads, &plan)) break;
+        benchmark::DoNotOptimize(plan.states);
         peak = std::max(peak, standin::releaseScratch());
     }
     state.counters["scratch_bytes"] = static_cast<double>(peak);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "assembly/transition_matrix.hpp"
+#include "binary_subsets.hpp"
 #include "literal.hpp"
 #include "standin_host.hpp"
 #include "state_spaces.hpp"
@@ -35,15 +36,10 @@ Membership withCounts(std::string name, std::int32_t a, std::int32_t L, std::vec
     return m;
 }
 
-// The rows of powerset(L) without its predecessor table, whose search is
-// quadratic in the rows: row i holds the bits of i.
+// Every subset of L symbols, row i holding the bits of i.
 Membership allSubsets(std::int32_t L) {
-    std::int32_t a = 1 << L;
-    std::vector<double> S(static_cast<std::size_t>(a) * L);
-    for (std::int32_t c = 0; c < L; ++c) {
-        for (std::int32_t i = 0; i < a; ++i) S[i + static_cast<std::size_t>(c) * a] = (i >> c) & 1;
-    }
-    return withCounts("powerset" + std::to_string(L), a, L, std::move(S));
+    StateSpace space = binarySubsets(L);
+    return withCounts("powerset" + std::to_string(L), space.n, L, std::move(space.S));
 }
 
 Membership randomRows(std::int32_t a, std::int32_t L) {
