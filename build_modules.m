@@ -38,7 +38,7 @@ end
 % Every .cpp file of the kernel folders.
 function sources = kernel_sources (root)
   sources = {};
-  for folder = {'arrays', 'forward', 'transitions', 'assembly'}
+  for folder = {'kernel', 'arrays', 'forward', 'transitions', 'assembly'}
     listing = dir (fullfile (root, folder{1}, '*.cpp'));
     sources = [sources, cellfun(@(file) fullfile (root, folder{1}, file), {listing.name}, 'UniformOutput', false)];
   end

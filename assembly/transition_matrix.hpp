@@ -4,20 +4,16 @@
 
 #include <cstdint>
 
-#include "arrays/input_fault.hpp"
+#include "arrays/array_view.hpp"
+#include "kernel/fault.hpp"
 
 // The inputs as the gateway read them; every array is read flat.
 struct AssemblyInputs {
-    std::int32_t size;  // a: the result is a x a
-    const double* weights;
-    std::int64_t weightCount;
-    const double* symbolList;  // 1-based symbols
-    std::int32_t listRows;     // the list's length is its row count
-    std::int64_t listCount;    // its number of elements
-    const double* codes;
-    std::int64_t codeCount;
-    const double* bucketEnds;  // running totals of the per-symbol counts
-    std::int64_t bucketEndCount;
+    std::int32_t matrixSize;  // the result is matrixSize x matrixSize: the rows of S less one
+    ArrayView weights;        // w
+    ArrayView symbolList;     // 1-based symbols; the list's length is its row count
+    ArrayView codes;
+    ArrayView bucketEnds;  // cum: running totals of the per-symbol counts
 };
 
 // The number of listed symbols: the row count, or 0 when the list holds fewer
@@ -27,9 +23,9 @@ std::int32_t listedSymbolCount(const AssemblyInputs& in);
 // Validates every listed symbol, its bucket bounds and each code in its
 // bucket; fills fault and returns false on the first that is outside the
 // contract. Reads nothing outside the inputs.
-bool checkAssemblyInputs(const AssemblyInputs& in, InputFault* fault);
+bool checkAssemblyInputs(const AssemblyInputs& in, Fault* fault);
 
-// Checked inputs and the zero-filled a x a result A -> for each listed symbol
+// Checked inputs and the zero-filled matrixSize x matrixSize result A -> for each listed symbol
 // in list order, adds its weight to A(to, from) for each code of its bucket,
 // in bucket order, one addition at a time.
 void assembleTransitionMatrix(const AssemblyInputs& in, double* A);

@@ -53,11 +53,6 @@ const Workload& workload(std::int32_t L, std::int32_t T, bool listed) {
     return found->second;
 }
 
-ForwardInputs inputsOf(const Workload& w, const double& T) {
-    return {&T,        w.O.data(), static_cast<std::int64_t>(w.O.size()), w.space.S.data(), w.space.n,
-            w.space.L, w.space.P.data(), static_cast<std::int64_t>(w.space.P.size())};
-}
-
 void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch) {
     state.SetItemsProcessed(state.iterations() * w.termsPerStep * (w.T - 1));
     state.counters["scratch_bytes"] = static_cast<double>(peakScratch);
@@ -66,9 +61,9 @@ void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch)
 // The plan of in on `threads` threads; false, with the benchmark skipped, on a fault.
 bool planOn(benchmark::State& state, const ForwardInputs& in, std::int32_t threads, ForwardPlan* plan) {
     plan->threads = threads;
-    InputFault fault;
+    Fault fault;
     if (planForward(in, plan, &fault)) return true;
-    state.SkipWithError(fault.message);
+    state.SkipWithError(fault.detail);
     return false;
 }
 
@@ -76,7 +71,7 @@ void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool nor
                bool listed) {
     const Workload& w = workload(L, T, listed);
     const double steps = T;
-    const ForwardInputs in = inputsOf(w, steps);
+    const ForwardInputs in = forwardInputsOf(w.space, w.O, steps);
     std::size_t peak = 0;
     standin::releaseScratch();
     for (auto _ : state) {
@@ -91,7 +86,7 @@ void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool nor
 // planForward alone: reading and checking the tables, which every call does once.
 void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T, std::int32_t threads) {
     const double steps = T;
-    const ForwardInputs in = inputsOf(workload(L, T, false), steps);
+    const ForwardInputs in = forwardInputsOf(workload(L, T, false).space, workload(L, T, false).O, steps);
     std::size_t peak = 0;
     standin::releaseScratch();
     for (auto _ : state) {

@@ -86,8 +86,8 @@ void registerWalks(const Membership& m, bool withCodes) {
     benchmark::RegisterBenchmark(("codes/kernel/" + m.name).c_str(), [p](benchmark::State& state) {
         timeTransitions(state, *p, [p] {
             TransitionCodes codes{};
-            InputFault fault;
-            if (!bucketTransitions(p->S.data(), p->counts.data(), p->a, p->L, p->L, &codes, &fault)) std::abort();
+            Fault fault;
+            if (!bucketTransitions(viewOf(p->S, p->a, p->L), columnOf(p->counts), &codes, &fault)) std::abort();
             benchmark::DoNotOptimize(codes.codes);
         });
     })->Unit(benchmark::kMillisecond);
@@ -107,8 +107,8 @@ struct AssemblyCase {
 AssemblyCase assemblyOf(const Membership& m) {
     AssemblyCase c;
     TransitionCodes codes{};
-    InputFault fault;
-    if (!bucketTransitions(m.S.data(), m.counts.data(), m.a, m.L, m.L, &codes, &fault)) std::abort();
+    Fault fault;
+    if (!bucketTransitions(viewOf(m.S, m.a, m.L), columnOf(m.counts), &codes, &fault)) std::abort();
     c.codes.assign(codes.codes, codes.codes + codes.codeCount);
     standin::releaseScratch();
     double running = 0.0;
@@ -117,29 +117,27 @@ AssemblyCase assemblyOf(const Membership& m) {
         c.list.push_back(s + 1);
         c.cum.push_back(running += m.counts[s]);
     }
-    c.inputs = {m.a - 1,   c.weights.data(), m.L, c.list.data(),
-                m.L,       m.L,              c.codes.data(), static_cast<std::int64_t>(c.codes.size()),
-                c.cum.data(), m.L};
+    c.inputs = {m.a - 1, columnOf(c.weights), columnOf(c.list), columnOf(c.codes), columnOf(c.cum)};
     return c;
 }
 
 void registerAssembly(const AssemblyCase& c) {
     const AssemblyCase* p = &c;
-    const std::string size = std::to_string(c.inputs.size);
+    const std::string size = std::to_string(c.inputs.matrixSize);
     // What any module returning an a x a matrix pays: the host creates and
     // zero-fills it, and frees it later. The allocator hands the same block
     // back every iteration, still cached: the cheapest zero-fill there is.
     benchmark::RegisterBenchmark(("assembly/zero_fill/" + size).c_str(), [p](benchmark::State& state) {
         for (auto _ : state) {
-            mxArray* A = standin::createDouble(p->inputs.size, p->inputs.size);
+            mxArray* A = standin::createDouble(p->inputs.matrixSize, p->inputs.matrixSize);
             benchmark::DoNotOptimize(mxGetPr(A));
             standin::destroyArray(A);
         }
     })->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("assembly/quivane/" + size).c_str(), [p](benchmark::State& state) {
         for (auto _ : state) {
-            mxArray* A = standin::createDouble(p->inputs.size, p->inputs.size);
-            InputFault fault;
+            mxArray* A = standin::createDouble(p->inputs.matrixSize, p->inputs.matrixSize);
+            Fault fault;
             if (!checkAssemblyInputs(p->inputs, &fault)) std::abort();
             assembleTransitionMatrix(p->inputs, mxGetPr(A));
             benchmark::DoNotOptimize(mxGetPr(A));
@@ -208,7 +206,7 @@ int main(int argc, char** argv) {
         std::printf("%-44s %10.4g s real  %10.4g s cpu  (no literal baseline: 2^40 pairs, each with its own scratch)\n",
                     ("counts, " + subsets20.name).c_str(), big->second.real, big->second.cpu);
     }
-    const std::string size = std::to_string(pipeline11.inputs.size);
+    const std::string size = std::to_string(pipeline11.inputs.matrixSize);
     printRatio(reporter, "(zero-fill + assembly) / zero-fill, a=" + size, "assembly/quivane/" + size,
                "assembly/zero_fill/" + size);
     benchmark::Shutdown();

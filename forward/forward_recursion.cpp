@@ -5,13 +5,11 @@
 #include <cstring>
 
 #include "arrays/column_major.hpp"
-#include "arrays/scratch.hpp"
+#include "kernel/scratch.hpp"
 #include "forward/forward_steps.hpp"
 #include "forward/step_team.hpp"
 
 namespace {
-
-constexpr double kInt32Max = 2147483647.0;
 
 // Truncation toward zero of a double into a signed 32-bit integer, with NaN
 // and values beyond the range mapped to `outside`.
@@ -20,25 +18,23 @@ std::int64_t truncateOr(double x, std::int64_t outside) {
     return static_cast<std::int64_t>(std::trunc(x));
 }
 
-bool checkStepCount(const ForwardInputs& in, std::int32_t* steps, InputFault* fault) {
-    if (!in.stepCount) {
-        setFault(*fault, "badStepCount",
-                 "Input 1 (T, the step count) must be a whole number from 1 to 2147483647; found an empty array.");
+bool checkStepCount(const ForwardInputs& in, std::int32_t* steps, Fault* fault) {
+    if (!in.stepCount.data) {
+        setFault(*fault, "badStepCount", "T", "must be a whole number from 1 to 2147483647; found an empty array.");
         return false;
     }
-    double t = in.stepCount[0];
+    double t = in.stepCount.data[0];
     if (!isWholeInRange(t, 1.0, kInt32Max)) {
-        setFault(*fault, "badStepCount",
-                 "Input 1 (T, the step count) must be a whole number from 1 to 2147483647; found %.17g.", t);
+        setFault(*fault, "badStepCount", "T", "must be a whole number from 1 to 2147483647; found %.17g.", t);
         return false;
     }
     *steps = static_cast<std::int32_t>(t);
-    std::int64_t needed = static_cast<std::int64_t>(in.symbols) * *steps;
-    if (in.observationCount < needed) {
-        setFault(*fault, "observationsTooShort",
-                 "Input 2 (O, the observations) must hold at least L x T = %lld elements (L = %d symbols, T = %d "
-                 "steps); found %lld.",
-                 static_cast<long long>(needed), in.symbols, *steps, static_cast<long long>(in.observationCount));
+    const std::int32_t L = in.membership.cols;
+    std::int64_t needed = static_cast<std::int64_t>(L) * *steps;
+    if (in.observations.count < needed) {
+        setFault(*fault, "observationsTooShort", "O",
+                 "must hold at least L x T = %lld elements (L = %d symbols, T = %d steps); found %lld.",
+                 static_cast<long long>(needed), L, *steps, static_cast<long long>(in.observations.count));
         return false;
     }
     return true;
@@ -61,12 +57,12 @@ constexpr std::int32_t kRowBlock = 2048;
 // read: a first read of fresh scratch would map a zero page that the first
 // write then replaces, two faults per page instead of one.
 std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_t first, std::int32_t last) {
-    const std::int32_t n = in.states;
+    const std::int32_t n = in.membership.rows;
     for (std::int32_t low = first; low < last; low += kRowBlock) {
         const std::int32_t high = std::min(low + kRowBlock, last);
         std::fill(column + low, column + high, 0.0);
-        for (std::int32_t c = 0; c < in.symbols; ++c) {
-            const double* entries = in.membership + static_cast<std::int64_t>(c) * n;
+        for (std::int32_t c = 0; c < in.membership.cols; ++c) {
+            const double* entries = in.membership.data + static_cast<std::int64_t>(c) * n;
             for (std::int32_t i = low; i < high; ++i) column[i] = column[i] + entries[i];
         }
         for (std::int32_t i = low; i < high; ++i) {
@@ -74,11 +70,11 @@ std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_
             column[i] = 0.0;
             if (truncateOr(sum, 0) != 1) continue;
             std::int32_t member = -1;
-            for (std::int32_t c = 0; c < in.symbols && member < 0; ++c) {
-                if (in.membership[i + static_cast<std::int64_t>(c) * n] == 1.0) member = c;
+            for (std::int32_t c = 0; c < in.membership.cols && member < 0; ++c) {
+                if (in.membership.data[i + static_cast<std::int64_t>(c) * n] == 1.0) member = c;
             }
             if (member < 0) return i;
-            column[i] = in.observations[member];
+            column[i] = in.observations.data[member];
         }
     }
     return last;
@@ -88,10 +84,10 @@ std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_
 // threads as the size of S calls for; the fault names the first row without
 // its member entry.
 bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, double* column,
-                        InputFault* fault) {
-    const std::int32_t n = in.states;
+                        Fault* fault) {
+    const std::int32_t n = in.membership.rows;
     const std::int32_t threads =
-        teamSize(static_cast<std::int64_t>(n) * in.symbols, kThreadedEntries, requestedThreads);
+        teamSize(static_cast<std::int64_t>(n) * in.membership.cols, kThreadedEntries, requestedThreads);
     std::int32_t faultRow[kMaxThreads];
     splitWork(threads, [&](std::int32_t member, std::int32_t shares) {
         const std::int32_t first = shareStart(n, member, shares);
@@ -100,26 +96,24 @@ bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, 
     for (std::int32_t member = 0; member < threads; ++member) {
         std::int32_t row = faultRow[member];
         if (row == shareStart(n, member + 1, threads)) continue;
-        setFault(*fault, "noMemberEntry",
-                 "Input 3 (S, the membership matrix): row %d sums to %.17g, one member, and must hold an entry "
-                 "equal to 1; found none.",
-                 row + 1, rowSum(in.membership, row, n, in.symbols));
+        setFault(*fault, "noMemberEntry", "S",
+                 "row %d sums to %.17g, one member, and must hold an entry equal to 1; found none.",
+                 row + 1, rowSum(in.membership.data, row, n, in.membership.cols));
         return false;
     }
     return true;
 }
 
 // K, the number of symbols of the last state, from its row of S.
-bool lastStateSymbolCount(const ForwardInputs& in, std::int32_t* K, InputFault* fault) {
-    const std::int32_t n = in.states;
-    double sum = rowSum(in.membership, n - 1, n, in.symbols);
+bool lastStateSymbolCount(const ForwardInputs& in, std::int32_t* K, Fault* fault) {
+    const std::int32_t n = in.membership.rows;
+    double sum = rowSum(in.membership.data, n - 1, n, in.membership.cols);
     std::int64_t whole = truncateOr(sum, -1);
-    std::int32_t ones = countEqual(in.membership, n - 1, n, in.symbols, 1.0);
+    std::int32_t ones = countEqual(in.membership.data, n - 1, n, in.membership.cols, 1.0);
     if (whole < 0 || ones > whole) {
-        setFault(*fault, "badLastState",
-                 "Input 3 (S, the membership matrix): the last row (row %d) must sum to a number whose whole part "
-                 "is from 0 to 2147483647 and at least its count of entries equal to 1; found sum %.17g with %d "
-                 "entries equal to 1.",
+        setFault(*fault, "badLastState", "S",
+                 "the last row (row %d) must sum to a number whose whole part is from 0 to 2147483647 and at least "
+                 "its count of entries equal to 1; found sum %.17g with %d entries equal to 1.",
                  n, sum, ones);
         return false;
     }
@@ -185,24 +179,24 @@ ColumnScan scanColumn(const double* column, std::int32_t n, std::int32_t offset)
 // Reads the n x K predecessor entries once, validating each and checking
 // whether the table has the subset-offset layout; any other table is then
 // read again into the compact form that skips the -1 entries.
-bool compactPredecessors(const ForwardInputs& in, std::int32_t K, ForwardPlan* plan, InputFault* fault) {
-    const std::int32_t n = in.states;
+bool compactPredecessors(const ForwardInputs& in, std::int32_t K, ForwardPlan* plan, Fault* fault) {
+    const std::int32_t n = in.membership.rows;
     std::int64_t needed = static_cast<std::int64_t>(n) * K;
-    if (in.predecessorCount < needed) {
-        setFault(*fault, "predecessorsTooShort",
-                 "Input 4 (P, the predecessor table) must hold at least n x K = %lld elements (n = %d states, K = "
-                 "%d symbols of the last state); found %lld.",
-                 static_cast<long long>(needed), n, K, static_cast<long long>(in.predecessorCount));
+    if (in.predecessors.count < needed) {
+        setFault(*fault, "predecessorsTooShort", "P",
+                 "must hold at least n x K = %lld elements (n = %d states, K = %d symbols of the last state); found "
+                 "%lld.",
+                 static_cast<long long>(needed), n, K, static_cast<long long>(in.predecessors.count));
         return false;
     }
     // Q, the symbols of the last state, is taken only once P is known to be
     // that large: K comes from a sum that no array bounds before.
-    std::int32_t* Q = positionsEqualInto(in.membership, n - 1, n, in.symbols, K, 1.0);
+    std::int32_t* Q = positionsEqualInto(in.membership.data, n - 1, n, in.membership.cols, K, 1.0);
     auto* offsets = scratchArray<std::int32_t>(static_cast<std::size_t>(K));
     auto* scans = scratchArray<ColumnScan>(static_cast<std::size_t>(K));
     splitWork(teamSize(needed, kThreadedEntries, plan->threads), [&](std::int32_t member, std::int32_t shares) {
         for (std::int32_t k = shareStart(K, member, shares); k < shareStart(K, member + 1, shares); ++k) {
-            const double* column = in.predecessors + static_cast<std::int64_t>(k) * n;
+            const double* column = in.predecessors.data + static_cast<std::int64_t>(k) * n;
             offsets[k] = subsetOffset(column, n);
             scans[k] = scanColumn(column, n, offsets[k]);
         }
@@ -210,13 +204,12 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, ForwardPlan* p
     bool subsetLayout = K > 0;
     std::int64_t valid = 0;
     for (std::int32_t k = 0; k < K; ++k) {
-        const double* column = in.predecessors + static_cast<std::int64_t>(k) * n;
+        const double* column = in.predecessors.data + static_cast<std::int64_t>(k) * n;
         if (!scans[k].wellFormed) {
             std::int32_t j = 0;
             while (column[j] == -1.0 || isWholeInRange(column[j], 1.0, n)) ++j;
-            setFault(*fault, "badPredecessor",
-                     "Input 4 (P, the predecessor table): entry (%d, %d) must be -1 or a whole number from 1 to %d; "
-                     "found %.17g.",
+            setFault(*fault, "badPredecessor", "P",
+                     "entry (%d, %d) must be -1 or a whole number from 1 to %d; found %.17g.",
                      j + 1, k + 1, n, column[j]);
             return false;
         }
@@ -237,7 +230,7 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, ForwardPlan* p
     for (std::int32_t j = 0; j < n; ++j) {
         terms->termStart[j] = written;
         for (std::int32_t k = 0; k < K; ++k) {
-            double p = in.predecessors[j + static_cast<std::int64_t>(k) * n];
+            double p = in.predecessors.data[j + static_cast<std::int64_t>(k) * n];
             terms->predecessor[written] = static_cast<std::int32_t>(p) - 1;
             terms->symbol[written] = Q[k];
             written += p != -1.0;
@@ -249,12 +242,12 @@ bool compactPredecessors(const ForwardInputs& in, std::int32_t K, ForwardPlan* p
 
 }  // namespace
 
-bool planForward(const ForwardInputs& in, ForwardPlan* plan, InputFault* fault) {
-    plan->states = in.states;
-    plan->symbols = in.symbols;
-    plan->observations = in.observations;
+bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
+    plan->states = in.membership.rows;
+    plan->symbols = in.membership.cols;
+    plan->observations = in.observations.data;
     if (!checkStepCount(in, &plan->steps, fault)) return false;
-    if (in.states == 0) return true;
+    if (in.membership.rows == 0) return true;
     std::int32_t K = 0;
     if (!lastStateSymbolCount(in, &K, fault)) return false;
     // Without predecessor terms every step after the first makes the same
@@ -262,7 +255,7 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, InputFault* fault) 
     // input data bounds (L = 0) must not turn into that many repeats.
     if (K == 0 && plan->steps > 2) plan->steps = 2;
     if (!compactPredecessors(in, K, plan, fault)) return false;
-    plan->initialColumn = newPaddedColumn(in.states);
+    plan->initialColumn = newPaddedColumn(in.membership.rows);
     return buildInitialColumn(in, plan->threads, plan->initialColumn, fault);
 }
 

@@ -4,18 +4,16 @@
 
 #include <cstdint>
 
-#include "arrays/input_fault.hpp"
+#include "arrays/array_view.hpp"
+#include "kernel/fault.hpp"
 
-// The inputs as the gateway read them; the kernels only read them.
+// The inputs as the gateway read them; the kernels only read them. n is the
+// row count of S and L its column count; O and P are read flat.
 struct ForwardInputs {
-    const double* stepCount;     // first element is T; null when input 1 is empty
-    const double* observations;  // O: L x T, leading dimension L
-    std::int64_t observationCount;
-    const double* membership;  // S: n x L
-    std::int32_t states;       // n
-    std::int32_t symbols;      // L
-    const double* predecessors;  // P: n x K, leading dimension n
-    std::int64_t predecessorCount;
+    ArrayView stepCount;     // T: its first element
+    ArrayView observations;  // O: L x T, leading dimension L
+    ArrayView membership;    // S: n x L
+    ArrayView predecessors;  // P: n x K, leading dimension n
 };
 
 // The predecessor table in compact form: the terms of state j are entries
@@ -53,7 +51,7 @@ struct ForwardPlan {
 
 // Validates inputs and builds the plan in host scratch; on input outside the
 // contract fills fault and returns false (nothing else is reported).
-bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, InputFault* fault);
+bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, Fault* fault);
 
 // Runs the steps of a valid plan with n >= 1; returns n doubles of host
 // scratch: the weights of step T-1, each step rescaled to sum 1 when

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <thread>
 
-#include "arrays/scratch.hpp"
+#include "kernel/scratch.hpp"
 #include "forward/forward_steps.hpp"
 
 namespace {

@@ -7,54 +7,34 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "arrays/input_fault.hpp"
+#include "arrays/array_view.hpp"
+#include "kernel/fault.hpp"
 #include "mex.h"
+#include "modules/contracts.hpp"
 
 namespace host {
 
-// An input a module reads, by its 0-based slot in prhs; messages show slot + 1.
-struct InputSlot {
-    int slot;
-    const char* name;  // as the help text calls it, e.g. "S, the membership matrix"
-};
+constexpr std::size_t kMaxInputs = 8;
 
-// A real, full double input as the kernels see it; data is null when empty.
-struct DoubleInput {
-    const double* data;
-    std::int32_t rows;
-    std::int32_t cols;
-    std::int64_t count;
-};
+// The numeric inputs of a call by slot, as the kernels read them; a slot the
+// module does not read, or the call does not pass, stays empty.
+using Arguments = std::array<ArrayView, kMaxInputs>;
 
-// MinGW's C++ runtime formats with its own C99 printf, not the system's.
-#ifdef __MINGW32__
-#define HOST_PRINTF_FORMAT gnu_printf
-#else
-#define HOST_PRINTF_FORMAT printf
-#endif
+// The one check every gateway starts with: the argument count and the
+// number of outputs against the module's contract, before any input is
+// touched; then each numeric input the call passes, in slot order, must be a
+// real, full double array with fewer than 2^31 rows and columns. Inputs the
+// module does not read are never touched.
+Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, const mxArray* const prhs[]);
 
-// Rejects the call through the host with identifier "module:mnemonic".
-[[noreturn]] void reject(const char* module, const char* mnemonic, const char* format, ...)
-    __attribute__((format(HOST_PRINTF_FORMAT, 3, 4)));
+// Rejects the call through the host as "<module>:<mnemonic>", the message
+// opening with the input at fault as the caller counts it ("Input 4 (P, the
+// predecessor table)").
+[[noreturn]] void reject(const contract::Module& module, const Fault& fault);
 
 // Rejects the call when the kernel found its inputs outside the contract.
-void rejectOnFault(const char* module, const InputFault& fault);
-
-// The argument count and the number of requested outputs (at most one).
-void checkCallShape(const char* module, int nlhs, int nrhs, int requiredInputs, const char* inputList);
-
-// One input: a real, full double array with fewer than 2^31 rows and columns.
-DoubleInput readDoubleInput(const char* module, const mxArray* const prhs[], InputSlot input);
-
-// The one check every gateway starts with: the call's shape first, then each
-// listed input in order. Inputs not listed are never touched.
-template <std::size_t N>
-std::array<DoubleInput, N> readArguments(const char* module, int nlhs, int nrhs, const mxArray* const prhs[],
-                                         int requiredInputs, const char* inputList, const InputSlot (&inputs)[N]) {
-    checkCallShape(module, nlhs, nrhs, requiredInputs, inputList);
-    std::array<DoubleInput, N> read{};
-    for (std::size_t i = 0; i < N; ++i) read[i] = readDoubleInput(module, prhs, inputs[i]);
-    return read;
+inline void rejectOnFault(const contract::Module& module, const Fault& fault) {
+    if (fault) reject(module, fault);
 }
 
 // Creates the zero-filled rows x cols result in plhs[0] and returns its data.

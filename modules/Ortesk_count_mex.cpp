@@ -2,8 +2,7 @@
 #include "transitions/transition_codes.hpp"
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-    const char* module = "Ortesk_count_mex";
-    const host::InputSlot slots[] = {{1, "S, the membership matrix"}};
-    auto [S] = host::readArguments(module, nlhs, nrhs, prhs, 2, "unused, S", slots);
+    const host::Arguments args = host::readArguments(contract::kOrteskCount, nlhs, nrhs, prhs);
+    const ArrayView& S = args[1];
     host::returnVector(plhs, S.cols, 1, countTransitions(S.data, S.rows, S.cols));
 }

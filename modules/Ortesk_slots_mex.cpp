@@ -2,13 +2,10 @@
 #include "transitions/transition_codes.hpp"
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-    const char* module = "Ortesk_slots_mex";
-    const host::InputSlot slots[] = {{1, "S, the membership matrix"}, {2, "counts"}};
-    auto [S, counts] = host::readArguments(module, nlhs, nrhs, prhs, 3, "unused, S, counts", slots);
+    const contract::Module& module = contract::kOrteskSlots;
+    const host::Arguments args = host::readArguments(module, nlhs, nrhs, prhs);
     TransitionCodes codes{};
-    InputFault fault;
-    if (!bucketTransitions(S.data, counts.data, S.rows, S.cols, counts.count, &codes, &fault)) {
-        host::rejectOnFault(module, fault);
-    }
+    Fault fault;
+    if (!bucketTransitions(args[1], args[2], &codes, &fault)) host::reject(module, fault);
     host::returnVector(plhs, 1, codes.codeCount, codes.codes);
 }

@@ -2,17 +2,10 @@
 #include "host/gateway.hpp"
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-    const char* module = "Quivane_mex";
-    const host::InputSlot slots[] = {{0, "size, whose column count is a"},
-                                     {1, "w, the symbol weights"},
-                                     {2, "list, the symbols to use"},
-                                     {3, "codes"},
-                                     {4, "cum, the running totals of the counts"}};
-    auto [size, w, list, codes, cum] =
-        host::readArguments(module, nlhs, nrhs, prhs, 5, "size, w, list, codes, cum", slots);
-    AssemblyInputs inputs{size.cols, w.data,     w.count,     list.data, list.rows,
-                          list.count, codes.data, codes.count, cum.data,  cum.count};
-    InputFault fault;
-    if (!checkAssemblyInputs(inputs, &fault)) host::rejectOnFault(module, fault);
-    assembleTransitionMatrix(inputs, host::createResult(plhs, inputs.size, inputs.size));
+    const contract::Module& module = contract::kQuivane;
+    const host::Arguments args = host::readArguments(module, nlhs, nrhs, prhs);
+    const AssemblyInputs inputs{args[0].cols, args[1], args[2], args[3], args[4]};
+    Fault fault;
+    if (!checkAssemblyInputs(inputs, &fault)) host::reject(module, fault);
+    assembleTransitionMatrix(inputs, host::createResult(plhs, inputs.matrixSize, inputs.matrixSize));
 }

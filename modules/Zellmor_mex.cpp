@@ -1,5 +1,5 @@
 #include "modules/forward_gateway.hpp"
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-    forwardGateway("Zellmor_mex", true, nlhs, plhs, nrhs, prhs);
+    forwardGateway(contract::kZellmor, true, nlhs, plhs, nrhs, prhs);
 }

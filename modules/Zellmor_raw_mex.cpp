@@ -1,5 +1,5 @@
 #include "modules/forward_gateway.hpp"
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-    forwardGateway("Zellmor_raw_mex", false, nlhs, plhs, nrhs, prhs);
+    forwardGateway(contract::kZellmorRaw, false, nlhs, plhs, nrhs, prhs);
 }

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "arrays/scratch.hpp"
+#include "kernel/scratch.hpp"
 #include "transitions/row_index.hpp"
 
 enum class TransitionKind { AddsSymbol, SameState, NoTransition };

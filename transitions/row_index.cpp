@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "arrays/scratch.hpp"
+#include "kernel/scratch.hpp"
 
 namespace {
 

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "arrays/input_fault.hpp"
+#include "arrays/array_view.hpp"
+#include "kernel/fault.hpp"
 
 // A transition code is to * kCodeBase + from, rows of S counted from 0.
 constexpr std::int32_t kCodeBase = 1000000;
@@ -21,11 +22,10 @@ struct TransitionCodes {
     std::int32_t codeCount;
 };
 
-// S (a x L) and the per-symbol counts (countsAvailable doubles, the first L
-// read) -> every event's code filed in its symbol's bucket, buckets in symbol
-// order. Returns false and fills fault, writing nothing outside the codes,
-// when the counts are malformed or do not match the walk of S, or a > 2148.
-bool bucketTransitions(const double* S, const double* counts, std::int32_t a, std::int32_t L,
-                       std::int64_t countsAvailable, TransitionCodes* out, InputFault* fault);
+// S (a x L) and the per-symbol counts (read flat, the first L of them) ->
+// every event's code filed in its symbol's bucket, buckets in symbol order.
+// Returns false and fills fault, writing nothing outside the codes, when the
+// counts are malformed or do not match the walk of S, or a > 2148.
+bool bucketTransitions(const ArrayView& S, const ArrayView& counts, TransitionCodes* out, Fault* fault);
 
 #endif

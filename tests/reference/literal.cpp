@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "arrays/column_major.hpp"
-#include "arrays/scratch.hpp"
+#include "array_routines.hpp"
+#include "kernel/scratch.hpp"
 
 namespace literal {
 

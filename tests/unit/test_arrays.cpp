@@ -2,7 +2,7 @@
 #include <limits>
 #include <vector>
 
-#include "arrays/column_major.hpp"
+#include "array_routines.hpp"
 #include "scratch_check.hpp"
 
 namespace {

@@ -25,22 +25,13 @@ Pipeline pipelineOf(const std::vector<double>& S, std::int32_t rows, std::int32_
 }
 
 AssemblyInputs inputsOf(const Pipeline& p, const std::vector<double>& w, const std::vector<double>& list) {
-    return {p.a,
-            w.data(),
-            static_cast<std::int64_t>(w.size()),
-            list.data(),
-            static_cast<std::int32_t>(list.size()),
-            static_cast<std::int64_t>(list.size()),
-            p.codes.data(),
-            static_cast<std::int64_t>(p.codes.size()),
-            p.cum.data(),
-            static_cast<std::int64_t>(p.cum.size())};
+    return {p.a, columnOf(w), columnOf(list), columnOf(p.codes), columnOf(p.cum)};
 }
 
 std::vector<double> assembled(const AssemblyInputs& in) {
-    InputFault fault;
-    EXPECT_TRUE(checkAssemblyInputs(in, &fault)) << fault.message;
-    std::vector<double> A(static_cast<std::size_t>(in.size) * in.size, 0.0);
+    Fault fault;
+    EXPECT_TRUE(checkAssemblyInputs(in, &fault)) << fault.detail;
+    std::vector<double> A(static_cast<std::size_t>(in.matrixSize) * in.matrixSize, 0.0);
     assembleTransitionMatrix(in, A.data());
     return A;
 }
@@ -64,7 +55,7 @@ TEST_F(Assembly, ListLongerThanItsElementsIsEmpty) {
     Pipeline p{3, {1000001}, {1}};
     const std::vector<double> w = {1.0};
     AssemblyInputs in = inputsOf(p, w, {});
-    in.listRows = 1;  // a 1 x 0 array: one row, no element
+    in.symbolList.rows = 1;  // a 1 x 0 array: one row, no element
     EXPECT_EQ(listedSymbolCount(in), 0);
     EXPECT_EQ(assembled(in), std::vector<double>(9, 0.0));
 }
@@ -113,7 +104,7 @@ TEST_F(Assembly, RejectsWhatWouldAddressOutside) {
     };
     for (const Case& c : cases) {
         Pipeline p{3, c.codes, c.cum};
-        InputFault fault;
+        Fault fault;
         EXPECT_FALSE(checkAssemblyInputs(inputsOf(p, w, c.list), &fault)) << c.label;
         EXPECT_STREQ(fault.mnemonic, c.mnemonic) << c.label;
     }

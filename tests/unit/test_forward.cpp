@@ -15,18 +15,13 @@ namespace {
 
 using ForwardRecursion = KernelTest;
 
-ForwardInputs inputsOf(const StateSpace& space, const std::vector<double>& O, const double& T) {
-    return {&T,      O.data(), static_cast<std::int64_t>(O.size()), space.S.data(), space.n,
-            space.L, space.P.data(), static_cast<std::int64_t>(space.P.size())};
-}
-
 // threads 0 lets the kernel choose.
 std::vector<double> runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize,
                               std::int32_t threads) {
     ForwardPlan plan{};
     plan.threads = threads;
-    InputFault fault;
-    EXPECT_TRUE(planForward(inputsOf(space, O, T), &plan, &fault)) << fault.message;
+    Fault fault;
+    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T), &plan, &fault)) << fault.detail;
     double* last = forwardRecursion(plan, normalize);
     return std::vector<double>(last, last + space.n);
 }
@@ -35,8 +30,8 @@ bool takesSubsetLayout(const StateSpace& space) {
     const double T = 1;
     const std::vector<double> O(static_cast<std::size_t>(space.L), 1.0);
     ForwardPlan plan{};
-    InputFault fault;
-    EXPECT_TRUE(planForward(inputsOf(space, O, T), &plan, &fault)) << fault.message;
+    Fault fault;
+    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T), &plan, &fault)) << fault.detail;
     return plan.offsets.offset != nullptr;
 }
 
@@ -240,11 +235,11 @@ TEST_F(ForwardRecursion, NamesTheFirstFault) {
         for (std::int32_t threads : {1, 2}) {
             ForwardPlan plan{};
             plan.threads = threads;
-            InputFault fault;
-            EXPECT_FALSE(planForward(inputsOf(bad, O, T), &plan, &fault)) << c.label;
+            Fault fault;
+            EXPECT_FALSE(planForward(forwardInputsOf(bad, O, T), &plan, &fault)) << c.label;
             EXPECT_STREQ(fault.mnemonic, c.mnemonic) << c.label;
-            EXPECT_NE(std::string(fault.message).find(c.named), std::string::npos)
-                << c.label << " threads=" << threads << ": " << fault.message;
+            EXPECT_NE(std::string(fault.detail).find(c.named), std::string::npos)
+                << c.label << " threads=" << threads << ": " << fault.detail;
             standin::releaseScratch();
         }
     }

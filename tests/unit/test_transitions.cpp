@@ -59,8 +59,8 @@ void expectLikeLiteral(const std::vector<double>& S, std::int32_t a, std::int32_
 
     if (L == 0 || a > kMaxCodedStates) return;
     TransitionCodes codes{};
-    InputFault fault;
-    ASSERT_TRUE(bucketTransitions(S.data(), counts.data(), a, L, L, &codes, &fault)) << label << fault.message;
+    Fault fault;
+    ASSERT_TRUE(bucketTransitions(viewOf(S, a, L), columnOf(counts), &codes, &fault)) << label << fault.detail;
     std::vector<double> literalCodes = literal::transitionCodes(S.data(), counts.data(), a, L);
     std::vector<double> kernelCodes(codes.codes, codes.codes + codes.codeCount);
     ASSERT_EQ(literalCodes.size(), kernelCodes.size()) << label;
@@ -248,8 +248,8 @@ TEST_F(TransitionWalk, ScratchIsLinearInStates) {
         std::vector<double> counts = literal::transitionCounts(S.data(), a, L);
         standin::releaseScratch();
         TransitionCodes codes{};
-        InputFault fault;
-        ASSERT_TRUE(bucketTransitions(S.data(), counts.data(), a, L, L, &codes, &fault));
+        Fault fault;
+        ASSERT_TRUE(bucketTransitions(viewOf(S, a, L), columnOf(counts), &codes, &fault));
         std::size_t codeBytes = static_cast<std::size_t>(codes.codeCount) * sizeof(double);
         EXPECT_LE(standin::releaseScratch(), codeBytes + a * perRowBound(L) + 64 * L) << "binary " << binary;
     }

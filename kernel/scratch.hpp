@@ -1,6 +1,6 @@
 // Host scratch as the kernels see it, without any host header.
-#ifndef ARRAYS_SCRATCH_HPP
-#define ARRAYS_SCRATCH_HPP
+#ifndef KERNEL_SCRATCH_HPP
+#define KERNEL_SCRATCH_HPP
 
 #include <cstddef>
 

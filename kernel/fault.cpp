@@ -1,15 +1,16 @@
-#include "arrays/input_fault.hpp"
+#include "kernel/fault.hpp"
 
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
-void setFault(InputFault& fault, const char* mnemonic, const char* format, ...) {
+void setFault(Fault& fault, const char* mnemonic, const char* input, const char* format, ...) {
     if (fault) return;
     fault.mnemonic = mnemonic;
+    fault.input = input;
     va_list args;
     va_start(args, format);
-    std::vsnprintf(fault.message, sizeof fault.message, format, args);
+    std::vsnprintf(fault.detail, sizeof fault.detail, format, args);
     va_end(args);
 }
 

@@ -1,0 +1,139 @@
+// What each module takes, returns and refuses, in one place: the gateways
+// check calls against it, the host names inputs from it in messages, and the
+// tests, the fuzz targets and docs/robustness.md take the identifiers from it.
+// Plain constant data, without any host header.
+#ifndef MODULES_CONTRACTS_HPP
+#define MODULES_CONTRACTS_HPP
+
+#include <cstddef>
+
+namespace contract {
+
+enum class InputKind {
+    Unread,   // present in the call, never touched
+    Numbers,  // a real, full double array
+    Text,     // a char array (or a string the host turns into one)
+};
+
+struct Input {
+    const char* symbol;       // as the help text writes it: "P"
+    const char* description;  // "the predecessor table", or null
+    InputKind kind;
+    bool optional;  // optional inputs come after every required one
+};
+
+struct Output {
+    const char* symbol;
+    const char* description;
+};
+
+// A reason for refusing a call: the identifier is "<module>:<mnemonic>".
+struct Rejection {
+    const char* mnemonic;
+    const char* meaning;
+};
+
+template <class Item>
+struct List {
+    const Item* items;
+    std::size_t size;
+    template <std::size_t N>
+    constexpr List(const Item (&array)[N]) : items(array), size(N) {}
+    constexpr const Item* begin() const { return items; }
+    constexpr const Item* end() const { return items + size; }
+    constexpr const Item& operator[](std::size_t i) const { return items[i]; }
+};
+
+struct Module {
+    const char* name;
+    List<Input> inputs;  // by slot: inputs[0] is the first argument
+    List<Output> outputs;
+    List<Rejection> callRejections;  // of the call's shape and classes, common to the modules
+    List<Rejection> rejections;      // of this module's own contract
+};
+
+// The number of inputs a call must pass.
+constexpr std::size_t requiredInputs(const Module& module) {
+    std::size_t count = 0;
+    while (count < module.inputs.size && !module.inputs[count].optional) ++count;
+    return count;
+}
+
+inline constexpr Rejection kCallRejections[] = {
+    {"notEnoughInputs", "fewer inputs than the module requires"},
+    {"tooManyOutputs", "more outputs requested than the module returns"},
+    {"notRealDouble", "an input it reads is not a real, full double array"},
+    {"tooLarge", "an input it reads has 2^31 or more rows or columns"},
+};
+
+inline constexpr Rejection kOutOfMemory = {"outOfMemory", "the host could not provide the call's scratch"};
+
+inline constexpr Input kForwardInputs[] = {
+    {"T", "the step count", InputKind::Numbers, false},
+    {"O", "the observations", InputKind::Numbers, false},
+    {"S", "the membership matrix", InputKind::Numbers, false},
+    {"P", "the predecessor table", InputKind::Numbers, false},
+};
+inline constexpr Output kForwardOutputs[] = {{"F", "the state weights of step T"}};
+inline constexpr Rejection kForwardRejections[] = {
+    kOutOfMemory,
+    {"badStepCount", "T is not a whole number from 1 to 2^31 - 1"},
+    {"observationsTooShort", "O has fewer than L x T elements"},
+    {"predecessorsTooShort", "P has fewer than n x K elements"},
+    {"badPredecessor", "a P entry is neither -1 nor a row number 1..n"},
+    {"noMemberEntry", "a row of S sums to one member but holds no entry equal to 1"},
+    {"badLastState", "the last row's sum is NaN, negative or too large, or less than its number of 1 entries"},
+};
+
+inline constexpr Module kZellmor = {"Zellmor_mex", kForwardInputs, kForwardOutputs, kCallRejections,
+                                    kForwardRejections};
+inline constexpr Module kZellmorRaw = {"Zellmor_raw_mex", kForwardInputs, kForwardOutputs, kCallRejections,
+                                       kForwardRejections};
+
+inline constexpr Input kCountInputs[] = {
+    {"unused", nullptr, InputKind::Unread, false},
+    {"S", "the membership matrix", InputKind::Numbers, false},
+};
+inline constexpr Output kCountOutputs[] = {{"counts", "the transitions under each symbol"}};
+inline constexpr Rejection kCountRejections[] = {kOutOfMemory};
+inline constexpr Module kOrteskCount = {"Ortesk_count_mex", kCountInputs, kCountOutputs, kCallRejections,
+                                        kCountRejections};
+
+inline constexpr Input kSlotsInputs[] = {
+    {"unused", nullptr, InputKind::Unread, false},
+    {"S", "the membership matrix", InputKind::Numbers, false},
+    {"counts", nullptr, InputKind::Numbers, false},
+};
+inline constexpr Output kSlotsOutputs[] = {{"codes", "the transition codes, bucketed by symbol"}};
+inline constexpr Rejection kSlotsRejections[] = {
+    kOutOfMemory,
+    {"tooManyStates", "S has more than 2148 rows, the limit of the 32-bit code"},
+    {"countsTooShort", "counts has fewer than L elements"},
+    {"badCount", "a count is not a whole number from 0 to 2^31 - 1"},
+    {"countTotalTooLarge", "the counts total more than 2^31 - 1"},
+    {"countMismatch", "counts are not those of S"},
+};
+inline constexpr Module kOrteskSlots = {"Ortesk_slots_mex", kSlotsInputs, kSlotsOutputs, kCallRejections,
+                                        kSlotsRejections};
+
+inline constexpr Input kAssemblyInputs[] = {
+    {"size", "whose column count is a", InputKind::Numbers, false},
+    {"w", "the symbol weights", InputKind::Numbers, false},
+    {"list", "the symbols to use", InputKind::Numbers, false},
+    {"codes", nullptr, InputKind::Numbers, false},
+    {"cum", "the running totals of the counts", InputKind::Numbers, false},
+};
+inline constexpr Output kAssemblyOutputs[] = {{"A", "the weighted transition matrix"}};
+inline constexpr Rejection kAssemblyRejections[] = {
+    {"badSymbol", "a listed symbol is not a whole number from 1 to the entries of w and cum"},
+    {"badBucket", "the cum entries bounding a listed symbol's bucket are out of range"},
+    {"badCode", "a code in a listed bucket does not name a cell of the matrix"},
+};
+inline constexpr Module kQuivane = {"Quivane_mex", kAssemblyInputs, kAssemblyOutputs, kCallRejections,
+                                    kAssemblyRejections};
+
+inline constexpr const Module* kModules[] = {&kZellmor, &kZellmorRaw, &kOrteskCount, &kOrteskSlots, &kQuivane};
+
+}  // namespace contract
+
+#endif
