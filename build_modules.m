@@ -33,6 +33,7 @@ function build_modules (out_dir)
     end
     copyfile (fullfile (root, 'modules', [name '.m']), out_dir);
   end
+  copyfile (fullfile (root, 'toolbox', '*.m'), out_dir);
 end
 
 % Every .cpp file of the kernel folders.

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "forward/forward_recursion.hpp"
-#include "binary_subsets.hpp"
+#include "all_subsets.hpp"
+#include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "standin_host.hpp"
 
@@ -46,7 +47,7 @@ const Workload& workload(std::int32_t L, std::int32_t T, bool listed) {
     static std::map<std::tuple<std::int32_t, std::int32_t, bool>, Workload> made;
     auto found = made.find({L, T, listed});
     if (found == made.end()) {
-        StateSpace space = binarySubsets(L);
+        StateSpace space = allSubsets(L);
         if (listed) space.P[space.n - 1] = -1.0;
         found = made.emplace(std::make_tuple(L, T, listed), makeWorkload(std::move(space), T)).first;
     }

@@ -9,25 +9,6 @@
 ## this script.
 1;
 
-function S = all_subsets (L)
-  ## Row i holds the bits of i - 1: the empty set first, the full set last.
-  S = double (dec2bin (0:2^L - 1, L) == "1");
-  S = fliplr (S);
-endfunction
-
-function P = powerset_predecessors (L)
-  ## P(j, k): the row of state j without symbol k, or -1 when j lacks it.
-  n = 2^L;
-  bits = dec2bin (0:n - 1, L) == "1";
-  bits = fliplr (bits);
-  P = -ones (n, L);
-  for k = 1:L
-    has = bits(:, k);
-    rows = find (has);
-    P(has, k) = rows - 2^(k - 1);
-  endfor
-endfunction
-
 function t = best_time (f, budget)
   ## The fastest of at least three runs after one warm-up, running on while
   ## the runs so far took less than budget seconds.
@@ -207,8 +188,7 @@ forward_n = 2 .^ forward_L;
 forward_times = zeros (numel (forward_L), 2);
 for i = 1:numel (forward_L)
   L = forward_L(i);
-  S = all_subsets (L);
-  P = powerset_predecessors (L);
+  [S, P] = all_subsets (L);
   O = 0.5 + rand (L, T);
   assert (forward_vectorised (T, O, S, P), Zellmor_mex (T, O, S, P), -1e-12);
   forward_times(i, 1) = best_time (@() Zellmor_mex (T, O, S, P), budget);

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "assembly/transition_matrix.hpp"
-#include "binary_subsets.hpp"
+#include "all_subsets.hpp"
+#include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "standin_host.hpp"
 #include "state_spaces.hpp"
@@ -37,8 +38,8 @@ Membership withCounts(std::string name, std::int32_t a, std::int32_t L, std::vec
 }
 
 // Every subset of L symbols, row i holding the bits of i.
-Membership allSubsets(std::int32_t L) {
-    StateSpace space = binarySubsets(L);
+Membership subsetMembership(std::int32_t L) {
+    StateSpace space = allSubsets(L);
     return withCounts("powerset" + std::to_string(L), space.n, L, std::move(space.S));
 }
 
@@ -185,9 +186,9 @@ void printRatio(const KeepingTimes& times, const std::string& label, const std::
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    const Membership subsets11 = allSubsets(11);
+    const Membership subsets11 = subsetMembership(11);
     const Membership random1500 = randomRows(1500, 40);
-    const Membership subsets20 = allSubsets(20);
+    const Membership subsets20 = subsetMembership(20);
     const AssemblyCase pipeline11 = assemblyOf(subsets11);
     registerWalks(subsets11, true);
     registerWalks(random1500, true);

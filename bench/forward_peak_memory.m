@@ -10,14 +10,7 @@ end
 addpath(module_dir);
 
 L = 4; n = 2^L; T = 1e6;
-S = zeros(n, L);
-P = -ones(n, L);
-for i = 1:n
-  S(i,:) = bitget(i - 1, 1:L);
-  for k = find(S(i,:))
-    P(i,k) = i - 2^(k-1);
-  end
-end
+[S, P] = all_subsets(L);
 O = rand(L, T);
 
 status_kb = @(field) sscanf(regexp(fileread('/proc/self/status'), [field ':\s*(\d+)'], 'tokens'){1}{1}, '%d');

@@ -37,16 +37,7 @@ fprintf('  weights are the same numbers divided by their total.\n');
 L = 10;
 T = 50;
 heading(sprintf('2. All subsets of L = %d symbols (n = %d states), T = %d steps', L, 2^L, T));
-n = 2^L;
-S = zeros(n, L);
-P = -ones(n, L);
-for c = 1:L
-  S(:, c) = bitget((0:n-1)', c);
-end
-for k = 1:L
-  holds = find(S(:, k) == 1);
-  P(holds, k) = holds - 2^(k-1);   % the same state without symbol k
-end
+[S, P] = all_subsets(L);   % P(i, k): the row of state i without symbol k
 rand('twister', 2024);
 O = rand(L, T);
 tic;
@@ -90,10 +81,7 @@ end
 %% 4. The pipeline on all subsets of four symbols
 heading('4. Transition matrix: all subsets of 4 symbols, w = [0.1 0.2 0.3 0.4]');
 L = 4;
-S = zeros(2^L, L);
-for c = 1:L
-  S(:, c) = bitget((0:2^L-1)', c);
-end
+S = all_subsets(L);
 w = [0.1 0.2 0.3 0.4];
 counts = Ortesk_count_mex([], S);
 codes = Ortesk_slots_mex([], S, counts);

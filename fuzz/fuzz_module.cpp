@@ -6,19 +6,19 @@
 // that both the accepted path and every rejection are reached. Checked on
 // every call: ASan and UBSan see no access outside the arrays; an accepted
 // call leaves its inputs bit for bit as they were and returns the documented
-// shape; a rejected one names a documented "<module>:<mnemonic>" identifier.
+// shape; a rejected one names a "<module>:<mnemonic>" identifier its contract
+// declares.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "all_subsets.hpp"
 #include "fuzz_input.hpp"
+#include "modules/contracts.hpp"
 #include "standin_host.hpp"
 
 namespace {
@@ -83,27 +83,15 @@ std::vector<double> callAccepted(const char* name, const std::vector<Arg>& args)
     return result;
 }
 
-// Every subset of L symbols, row i holding symbol c when bit c of i is set.
-Arg powersetStates(std::size_t L) {
-    std::size_t n = std::size_t{1} << L;
-    Arg S = matrix(n, L, std::vector<double>(n * L, 0.0));
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t c = 0; c < L; ++c) S.values[i + c * n] = static_cast<double>(i >> c & 1);
-    }
-    return S;
+// S and P of every subset of L symbols.
+Arg subsetStates(std::size_t L) {
+    StateSpace space = allSubsets(static_cast<std::int32_t>(L));
+    return matrix(static_cast<std::size_t>(space.n), L, space.S);
 }
 
-// The predecessor table of powersetStates(L): P(j, k) is the 1-based row of
-// state j less symbol k, or -1 when j lacks it.
-Arg powersetPredecessors(std::size_t L) {
-    std::size_t n = std::size_t{1} << L;
-    Arg P = matrix(n, L, std::vector<double>(n * L, -1.0));
-    for (std::size_t j = 0; j < n; ++j) {
-        for (std::size_t k = 0; k < L; ++k) {
-            if (j >> k & 1) P.values[j + k * n] = static_cast<double>((j & ~(std::size_t{1} << k)) + 1);
-        }
-    }
-    return P;
+Arg subsetPredecessors(std::size_t L) {
+    StateSpace space = allSubsets(static_cast<std::int32_t>(L));
+    return matrix(static_cast<std::size_t>(space.n), static_cast<std::size_t>(space.K), space.P);
 }
 
 // Bytes: L (0..3), T - 1 (0..5), then the L x T observations.
@@ -112,15 +100,15 @@ Case forwardCase(fuzz::Reader& r) {
     std::size_t T = 1 + r.below(6);
     Arg O = matrix(L, T, {});
     for (std::size_t i = 0; i < L * T; ++i) O.values.push_back(r.value());
-    return {{scalar(static_cast<double>(T)), O, powersetStates(L), powersetPredecessors(L)}};
+    return {{scalar(static_cast<double>(T)), O, subsetStates(L), subsetPredecessors(L)}};
 }
 
 // Bytes: L (0..4).
-Case countCase(fuzz::Reader& r) { return {{matrix(0, 0, {}), powersetStates(r.below(5))}}; }
+Case countCase(fuzz::Reader& r) { return {{matrix(0, 0, {}), subsetStates(r.below(5))}}; }
 
 // Bytes: L (0..4); the counts are those of the states.
 Case slotsCase(fuzz::Reader& r) {
-    Arg S = powersetStates(r.below(5));
+    Arg S = subsetStates(r.below(5));
     Arg unused = matrix(0, 0, {});
     return {{unused, S, matrix(S.cols, 1, callAccepted("Ortesk_count_mex", {unused, S}))}};
 }
@@ -128,7 +116,7 @@ Case slotsCase(fuzz::Reader& r) {
 // Bytes: L (0..4), the L weights, the list length (0..L+1) and its symbols;
 // codes and their running totals are those of the states.
 Case assemblyCase(fuzz::Reader& r) {
-    Arg S = powersetStates(r.below(5));
+    Arg S = subsetStates(r.below(5));
     Arg unused = matrix(0, 0, {});
     Arg counts = matrix(S.cols, 1, callAccepted("Ortesk_count_mex", {unused, S}));
     std::vector<double> codes = callAccepted("Ortesk_slots_mex", {unused, S, counts});
@@ -268,20 +256,20 @@ Shape expectedShape(const std::vector<Arg>& args) {
     return {args[2].rows, 1};
 }
 
-// Every "<module>:<mnemonic>" identifier docs/robustness.md lists.
-std::set<std::string> documentedIdentifiers() {
-    std::ifstream doc(ROBUSTNESS_DOC);
-    std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
-    if (text.empty()) fail("cannot read " ROBUSTNESS_DOC);
+// Every "<module>:<mnemonic>" identifier this module's contract declares.
+std::set<std::string> declaredIdentifiers() {
     std::set<std::string> ids;
-    std::regex id("[A-Za-z_]+_mex:[A-Za-z]+");
-    for (auto m = std::sregex_iterator(text.begin(), text.end(), id); m != std::sregex_iterator(); ++m) {
-        ids.insert(m->str());
+    for (const contract::Module* module : contract::kModules) {
+        if (std::strcmp(module->name, FUZZ_MODULE) != 0) continue;
+        for (const auto* list : {&module->callRejections, &module->rejections}) {
+            for (const contract::Rejection& r : *list) ids.insert(std::string(FUZZ_MODULE) + ":" + r.mnemonic);
+        }
     }
+    if (ids.empty()) fail("no contract for " FUZZ_MODULE);
     return ids;
 }
 
-std::set<std::string> gDocumented;
+std::set<std::string> gDeclared;
 standin::MexFunction gModule;
 
 bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
@@ -295,7 +283,7 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
     }
     if (outcome.failed()) {
         if (outcome.errorId == standin::kHostOutOfMemory) return;
-        if (!gDocumented.count(outcome.errorId)) fail("undocumented identifier " + outcome.errorId);
+        if (!gDeclared.count(outcome.errorId)) fail("undeclared identifier " + outcome.errorId);
         if (outcome.errorId.rfind(std::string(FUZZ_MODULE) + ":", 0) != 0) fail("foreign identifier " + outcome.errorId);
         if (outcome.errorMessage.empty()) fail(outcome.errorId + " without a message");
         if (outcome.result) fail(outcome.errorId + " with a result");
@@ -323,7 +311,7 @@ Case deriveCase(fuzz::Reader& r) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    gDocumented = documentedIdentifiers();
+    gDeclared = declaredIdentifiers();
     gModule = loaded(FUZZ_MODULE);
     standin::setMemoryLimit(kMemoryLimit);
     return 0;

@@ -61,7 +61,7 @@
 %!test
 %! rand ("seed", 3);
 %! for L = 2:6
-%!   S = double (dec2bin (0:2^L-1) == "1");
+%!   S = all_subsets (L);
 %!   v = rand (1, L);
 %!   A = pipeline (S, v / sum (v), (1:L)');
 %!   assert (size (A), [2^L-1, 2^L-1]);

@@ -40,20 +40,6 @@
 %!  F = F(:,T);
 %!endfunction
 
-## All subsets of L symbols; row i holds the bits of i-1, symbol c being bit
-## c-1, so the last row is the full state and Q = 1:L.
-%!function [S, P] = all_subsets (L)
-%!  n = 2^L;
-%!  S = zeros (n, L);
-%!  P = -ones (n, L);
-%!  for i = 1:n
-%!    S(i,:) = bitget (i - 1, 1:L);
-%!    for k = find (S(i,:))
-%!      P(i,k) = i - 2^(k-1);
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!shared S, P, names
 %! S = [0 0; 1 0; 0 1; 1 1];
 %! P = [-1 -1; 1 -1; -1 1; 3 2];
@@ -202,3 +188,17 @@
 %!     assert (strcmp (got, want), "case %d: '%s' instead of %s", c, got, want);
 %!   endfor
 %! endfor
+
+## all_subsets: the README's example, and each predecessor is the row of the
+## state less that symbol.
+%!test
+%! [S, P] = all_subsets (2);
+%! assert (S, [0 0; 1 0; 0 1; 1 1]);
+%! assert (P, [-1 -1; 1 -1; -1 1; 3 2]);
+%! [S, P] = all_subsets (5);
+%! assert (P(S == 0), -ones (nnz (S == 0), 1));
+%! [i, c] = find (S);
+%! less = S(i,:);
+%! less(sub2ind (size (less), (1:numel (i))', c)) = 0;
+%! [~, row] = ismember (less, S, "rows");
+%! assert (P(sub2ind (size (P), i, c)), row);

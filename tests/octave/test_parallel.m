@@ -11,19 +11,8 @@
 %!  endif
 %!endfunction
 
-## All subsets of L symbols, row i holding the bits of i-1 (dec2bin order),
-## with the table of each state's predecessors.
-%!function [S, P] = powerset (L)
-%!  S = double (dec2bin (0:2^L-1, L) == "1");
-%!  P = -ones (2^L, L);
-%!  for c = 1:L
-%!    has = find (S(:,c));
-%!    P(has,c) = has - 2^(L-c);
-%!  endfor
-%!endfunction
-
 %!shared S, P, T, tasks, in_order
-%! [S, P] = powerset (8);
+%! [S, P] = all_subsets (8);
 %! T = 30;
 %! rand ("seed", 41);
 %! tasks = arrayfun (@(k) rand (8, T), 1:12, "UniformOutput", false);

@@ -37,15 +37,6 @@ StateSpace withPredecessors(std::vector<double> S, std::int32_t n, std::int32_t 
     return space;
 }
 
-StateSpace powerset(std::int32_t L) {
-    std::int32_t n = 1 << L;
-    std::vector<double> S(static_cast<std::size_t>(n) * L);
-    for (std::int32_t i = 0; i < n; ++i) {
-        for (std::int32_t c = 0; c < L; ++c) S[i + static_cast<std::size_t>(c) * n] = (i >> c) & 1;
-    }
-    return withPredecessors(std::move(S), n, L);
-}
-
 StateSpace reshuffled(const StateSpace& space, std::int32_t extra, std::mt19937_64& rng) {
     std::vector<std::vector<double>> rows;
     for (std::int32_t r = 0; r + 1 < space.n; ++r) rows.push_back(rowOf(space.S, space.n, space.L, r));

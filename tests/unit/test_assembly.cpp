@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "assembly/transition_matrix.hpp"
+#include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "scratch_check.hpp"
 #include "state_spaces.hpp"

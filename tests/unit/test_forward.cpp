@@ -5,8 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "binary_subsets.hpp"
+#include "all_subsets.hpp"
 #include "forward/forward_recursion.hpp"
+#include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "scratch_check.hpp"
 #include "state_spaces.hpp"
@@ -65,16 +66,6 @@ void expectSameBits(const StateSpace& space, const std::vector<double>& O, doubl
     }
 }
 
-// Rows 0 .. n-1 of all subsets of L symbols in binary order, the last row
-// being n - 1.
-StateSpace firstSubsets(std::int32_t n, std::int32_t L) {
-    std::vector<double> S(static_cast<std::size_t>(n) * L);
-    for (std::int32_t c = 0; c < L; ++c) {
-        for (std::int32_t i = 0; i < n; ++i) S[i + static_cast<std::size_t>(c) * n] = (i >> c) & 1;
-    }
-    return withPredecessors(std::move(S), n, L);
-}
-
 // The columns of S in reverse order, and with them those of P: what
 // withPredecessors would give when the last state holds every symbol.
 StateSpace withSymbolsReversed(StateSpace space) {
@@ -97,7 +88,7 @@ StateSpace withEntry(StateSpace space, std::int32_t row, std::int32_t column, do
 TEST_F(ForwardRecursion, MatchesLiteralOnPowersets) {
     std::mt19937_64 rng(20261208);
     for (std::int32_t L = 1; L <= 10; ++L) {
-        StateSpace canonical = powerset(L);
+        StateSpace canonical = allSubsets(L);
         for (std::int32_t T : {1, 2, 3, 17, 50}) {
             std::vector<double> O = randomObservations(L, T, rng);
             expectSameBits(canonical, O, T, "L=" + std::to_string(L) + " T=" + std::to_string(T));
@@ -109,7 +100,7 @@ TEST_F(ForwardRecursion, MatchesLiteralOnPowersets) {
 TEST_F(ForwardRecursion, MatchesLiteralWithDuplicateAndExtraStates) {
     std::mt19937_64 rng(7);
     for (std::int32_t L = 1; L <= 7; ++L) {
-        StateSpace space = reshuffled(powerset(L), 1 + L * 3, rng);
+        StateSpace space = reshuffled(allSubsets(L), 1 + L * 3, rng);
         std::int32_t T = 1 + static_cast<std::int32_t>(rng() % 50);
         expectSameBits(space, randomObservations(L, T, rng), T, "extra states L=" + std::to_string(L));
     }
@@ -134,7 +125,7 @@ TEST_F(ForwardRecursion, MatchesLiteralOnNonBinaryEntries) {
 
 TEST_F(ForwardRecursion, ScratchDoesNotGrowWithSteps) {
     std::mt19937_64 rng(1);
-    for (const StateSpace& space : {powerset(4), withEntry(powerset(4), 16, 1, -1.0)}) {
+    for (const StateSpace& space : {allSubsets(4), withEntry(allSubsets(4), 16, 1, -1.0)}) {
         for (std::int32_t threads : {1, 2}) {
             std::size_t bytes[2];
             std::int32_t steps[2] = {3, 3000};
@@ -147,13 +138,15 @@ TEST_F(ForwardRecursion, ScratchDoesNotGrowWithSteps) {
     }
 }
 
-TEST_F(ForwardRecursion, BinarySubsetsAreThePowerset) {
+TEST_F(ForwardRecursion, AllSubsetsHoldTheirPredecessors) {
     for (std::int32_t L = 1; L <= 8; ++L) {
-        StateSpace direct = binarySubsets(L);
-        StateSpace searched = powerset(L);
-        EXPECT_EQ(direct.K, searched.K) << "L=" << L;
-        EXPECT_EQ(direct.S, searched.S) << "L=" << L;
-        EXPECT_EQ(direct.P, searched.P) << "L=" << L;
+        for (std::int32_t n : {1 << L, (1 << L) - 3, 1 + L}) {
+            if (n < 1) continue;
+            StateSpace direct = allSubsets(L, n);
+            StateSpace searched = withPredecessors(direct.S, n, L);
+            EXPECT_EQ(direct.K, searched.K) << "L=" << L << " n=" << n;
+            EXPECT_EQ(direct.P, searched.P) << "L=" << L << " n=" << n;
+        }
     }
 }
 
@@ -161,7 +154,7 @@ TEST_F(ForwardRecursion, BinarySubsetsAreThePowerset) {
 // table, however close, must not.
 TEST_F(ForwardRecursion, TakesTheSubsetLayoutExactlyWhereItHolds) {
     std::mt19937_64 rng(11);
-    const StateSpace all = powerset(6);
+    const StateSpace all = allSubsets(6);
     struct Case {
         const char* label;
         StateSpace space;
@@ -170,9 +163,9 @@ TEST_F(ForwardRecursion, TakesTheSubsetLayoutExactlyWhereItHolds) {
     const Case cases[] = {
         {"all subsets", all, true},
         {"symbols in reverse order, offsets descending", withSymbolsReversed(all), true},
-        {"first 47 subsets, n not a whole number of vectors", firstSubsets(47, 6), true},
+        {"first 47 subsets, n not a whole number of vectors", allSubsets(6, 47), true},
         {"a predecessor missing", withEntry(all, 64, 1, -1.0), false},
-        {"a predecessor missing in the last, partial vector", withEntry(firstSubsets(47, 6), 47, 1, -1.0), false},
+        {"a predecessor missing in the last, partial vector", withEntry(allSubsets(6, 47), 47, 1, -1.0), false},
         {"a predecessor elsewhere", withEntry(all, 64, 1, 1.0), false},
         {"a predecessor elsewhere in the first vector", withEntry(all, 4, 1, 2.0), false},
         {"a predecessor where the bit is clear", withEntry(all, 3, 3, 1.0), false},
@@ -188,7 +181,7 @@ TEST_F(ForwardRecursion, TakesTheSubsetLayoutExactlyWhereItHolds) {
 TEST_F(ForwardRecursion, ThreadsAgreeOnALargeStateSpace) {
     std::mt19937_64 rng(14);
     const std::int32_t T = 30;
-    const StateSpace all = binarySubsets(14);
+    const StateSpace all = allSubsets(14);
     const std::vector<double> O = randomObservations(14, T, rng);
     expectSameBits(all, O, T, "all subsets of 14");
     expectSameBits(withSymbolsReversed(all), O, T, "all subsets of 14, offsets descending");
@@ -208,7 +201,7 @@ TEST_F(ForwardRecursion, NamesTheFirstFault) {
     };
     const double kNaN = std::numeric_limits<double>::quiet_NaN();
     const double kInf = std::numeric_limits<double>::infinity();
-    const StateSpace space = firstSubsets(47, 6);  // n = 47, K = 4
+    const StateSpace space = allSubsets(6, 47);  // n = 47, K = 4
     const Entries row6SumsToOne = {{5, 0.5}, {5 + 47, 0.5}, {5 + 47 * 2, 0.0}};
     const Entries row41SumsToOne = {{40 + 47 * 3, 0.25}, {40 + 47 * 5, 0.75}};
     Entries rows6And41 = row6SumsToOne;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "all_subsets.hpp"
+#include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "scratch_check.hpp"
 #include "state_spaces.hpp"
@@ -148,7 +150,7 @@ TEST_F(TransitionWalk, MatchesLiteralOnRowsDifferingOnlyInLaterWords) {
 TEST_F(TransitionWalk, MatchesLiteralOnPowersetsAndRowZero) {
     std::mt19937_64 rng(5);
     for (std::int32_t L = 1; L <= 7; ++L) {
-        StateSpace space = reshuffled(powerset(L), L, rng);
+        StateSpace space = reshuffled(allSubsets(L), L, rng);
         // Row 0 takes no part whatever it holds, even entries that would
         // otherwise send the walk pair by pair.
         for (std::int32_t c = 0; c < L; ++c) space.S[static_cast<std::size_t>(c) * space.n] = c % 2 ? 1.0 : 0.5;

@@ -1,0 +1,228 @@
+#include "rejections.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <stdexcept>
+
+#include "modules/contracts.hpp"
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+bool declares(const contract::Module& module, const std::string& mnemonic) {
+    for (const auto* list : {&module.callRejections, &module.rejections}) {
+        for (const contract::Rejection& r : *list) {
+            if (mnemonic == r.mnemonic) return true;
+        }
+    }
+    return false;
+}
+
+// The accepted call with one change.
+std::function<Call(Example&)> changed(const std::string& name, std::function<void(Call&, Example&)> change) {
+    return [=](Example& x) {
+        Call c = acceptedCall(name, x);
+        change(c, x);
+        return c;
+    };
+}
+
+// The accepted call with input `slot` (0-based) replaced.
+std::function<Call(Example&)> replaced(const std::string& name, int slot,
+                                       std::function<const mxArray*(Example&)> input) {
+    return changed(name, [=](Call& c, Example& x) { c.inputs[slot] = input(x); });
+}
+
+// The checks every gateway makes before it reads any data, for each module;
+// the first input it reads is the one the class and size checks meet.
+std::vector<Rejection> callShapeRejections() {
+    using A = standin::ArrayClass;
+    std::vector<Rejection> table;
+    for (const contract::Module* module : contract::kModules) {
+        const std::string name = module->name;
+        int firstRead = 0;
+        while (module->inputs[firstRead].kind != contract::InputKind::Numbers) ++firstRead;
+        const int tooMany = static_cast<int>(module->outputs.size) + 1;
+        auto id = [&](const char* mnemonic) { return name + ":" + mnemonic; };
+        table.push_back({"one input too few", changed(name, [](Call& c, Example&) { c.inputs.pop_back(); }),
+                         id("notEnoughInputs")});
+        table.push_back({"one output more than returned",
+                         changed(name, [tooMany](Call& c, Example&) { c.nlhs = tooMany; }), id("tooManyOutputs")});
+        table.push_back({"input of class char", replaced(name, firstRead, [](Example& x) {
+                             return x.arrays.keep(standin::createArray(A::Char, 1, 3, false, false));
+                         }),
+                         id("notRealDouble")});
+        table.push_back({"input with 2^31 rows", replaced(name, firstRead, [](Example& x) {
+                             return x.arrays.keep(standin::createShapeOnly(std::size_t{1} << 31, 2));
+                         }),
+                         id("tooLarge")});
+        table.push_back({"input with 2^32 columns and no rows", replaced(name, firstRead, [](Example& x) {
+                             return x.arrays.keep(standin::createShapeOnly(0, std::size_t{1} << 32));
+                         }),
+                         id("tooLarge")});
+        if (declares(*module, "outOfMemory")) {
+            table.push_back({"host out of memory", changed(name, [](Call& c, Example&) { c.memoryLimit = 0; }),
+                             id("outOfMemory")});
+        }
+    }
+    return table;
+}
+
+std::vector<Rejection> forwardRejections() {
+    using A = standin::ArrayClass;
+    using Input = std::function<const mxArray*(Example&)>;
+    auto scalarT = [](double t) -> Input { return [t](Example& x) { return x.arrays.dbl(1, 1, {t}); }; };
+    auto predecessor = [](double p) -> Input {
+        return [p](Example& x) { return x.arrays.dbl(4, 2, {-1, 1, -1, 3, -1, -1, 1, p}); };
+    };
+    auto states = [](std::vector<double> S) -> Input { return [S](Example& x) { return x.arrays.dbl(4, 2, S); }; };
+    auto ofClass = [](A cls, std::size_t m, std::size_t n, bool complex, bool sparse) -> Input {
+        return [=](Example& x) { return x.arrays.keep(standin::createArray(cls, m, n, complex, sparse)); };
+    };
+    struct Case {
+        const char* label;
+        int slot;
+        Input input;
+        const char* mnemonic;
+    };
+    const std::vector<Case> cases = {
+        {"S single", 2, ofClass(A::Single, 4, 2, false, false), "notRealDouble"},
+        {"O complex", 1, ofClass(A::Double, 2, 3, true, false), "notRealDouble"},
+        {"P sparse", 3, ofClass(A::Double, 4, 2, false, true), "notRealDouble"},
+        {"T empty", 0, [](Example& x) { return x.arrays.dbl(0, 1); }, "badStepCount"},
+        {"T 0", 0, scalarT(0), "badStepCount"},
+        {"T 2.5", 0, scalarT(2.5), "badStepCount"},
+        {"T NaN", 0, scalarT(kNaN), "badStepCount"},
+        {"T Inf", 0, scalarT(kInf), "badStepCount"},
+        {"T 2^31", 0, scalarT(2147483648.0), "badStepCount"},
+        {"O with fewer than L x T elements", 1, [](Example& x) { return x.arrays.dbl(2, 2); },
+         "observationsTooShort"},
+        {"P with fewer than n x K elements", 3, [](Example& x) { return x.arrays.dbl(4, 1, {-1, 1, -1, 3}); },
+         "predecessorsTooShort"},
+        {"P entry 0", 3, predecessor(0), "badPredecessor"},
+        {"P entry n + 1", 3, predecessor(5), "badPredecessor"},
+        {"P entry 1.5", 3, predecessor(1.5), "badPredecessor"},
+        {"P entry NaN", 3, predecessor(kNaN), "badPredecessor"},
+        {"P entry -0.5", 3, predecessor(-0.5), "badPredecessor"},
+        {"S row summing to one member without an entry 1", 2, states({0, 0.5, 0, 1, 0, 0.7, 1, 1}),
+         "noMemberEntry"},
+        {"S last row NaN", 2, states({0, 1, 0, 1, 0, 0, 1, kNaN}), "badLastState"},
+        {"S last row negative", 2, states({0, 1, 0, -3, 0, 0, 1, 1}), "badLastState"},
+        {"S last row with more 1 entries than its sum", 2, states({0, 1, 0, 1, 0, 0, 1, -0.5}), "badLastState"},
+    };
+    std::vector<Rejection> table;
+    for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name}) {
+        for (const Case& c : cases) table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
+        // K of 2^31 - 1 must meet the check of P before any list of K entries.
+        table.push_back({"S last row summing to 2^31 - 1 from a host with 1 MB", changed(name, [](Call& c, Example& x) {
+                             c.inputs[2] = x.arrays.dbl(4, 2, {0, 1, 0, 2147483647.0, 0, 0, 1, 0});
+                             c.memoryLimit = std::size_t{1} << 20;
+                         }),
+                         name + ":predecessorsTooShort"});
+    }
+    return table;
+}
+
+std::vector<Rejection> transitionRejections() {
+    using A = standin::ArrayClass;
+    auto slots = [](std::vector<double> counts) {
+        return replaced("Ortesk_slots_mex", 2, [counts](Example& x) { return x.arrays.column(counts); });
+    };
+    auto assembly = [](std::vector<double> list, std::vector<double> codes, std::vector<double> cum) {
+        return [=](Example& x) {
+            return Call{"Quivane_mex",
+                        {x.a3, x.w, x.arrays.column(list), x.arrays.row(codes), x.arrays.column(cum)}};
+        };
+    };
+    return {
+        {"S logical", replaced("Ortesk_count_mex", 1, [](Example& x) {
+             return x.arrays.keep(standin::createArray(A::Logical, 4, 2, false, false));
+         }),
+         "Ortesk_count_mex:notRealDouble"},
+        {"counts int32", replaced("Ortesk_slots_mex", 2, [](Example& x) {
+             return x.arrays.keep(standin::createArray(A::Int32, 2, 1, false, false));
+         }),
+         "Ortesk_slots_mex:notRealDouble"},
+        {"S with 2149 rows",
+         [](Example& x) { return Call{"Ortesk_slots_mex", {x.unused, x.arrays.dbl(2149, 1), x.arrays.column({0})}}; },
+         "Ortesk_slots_mex:tooManyStates"},
+        {"counts with fewer than L elements", slots({3}), "Ortesk_slots_mex:countsTooShort"},
+        {"count -1", slots({-1, 3}), "Ortesk_slots_mex:badCount"},
+        {"count 1.5", slots({1.5, 3}), "Ortesk_slots_mex:badCount"},
+        {"count NaN", slots({3, kNaN}), "Ortesk_slots_mex:badCount"},
+        {"count 2^31", slots({3, 2147483648.0}), "Ortesk_slots_mex:badCount"},
+        {"counts totalling 2^31", slots({2147483647.0, 1}), "Ortesk_slots_mex:countTotalTooLarge"},
+        {"count one too small", slots({3, 2}), "Ortesk_slots_mex:countMismatch"},
+        {"count one too large", slots({4, 3}), "Ortesk_slots_mex:countMismatch"},
+        {"counts claiming 2^31 - 8 codes from a host with 1 MB", [](Example& x) {
+             Call c{"Ortesk_slots_mex", {x.unused, x.S, x.arrays.column({2147483636.0, 3})}};
+             c.memoryLimit = std::size_t{1} << 20;
+             return c;
+         },
+         "Ortesk_slots_mex:countMismatch"},
+        {"size sparse", replaced("Quivane_mex", 0, [](Example& x) {
+             return x.arrays.keep(standin::createArray(A::Double, 3, 3, false, true));
+         }),
+         "Quivane_mex:notRealDouble"},
+        {"symbol 0", assembly({0}, {1000001}, {1, 1}), "Quivane_mex:badSymbol"},
+        {"symbol beyond the weights", assembly({3}, {1000001}, {1, 1, 1}), "Quivane_mex:badSymbol"},
+        {"bucket reaching past the codes", assembly({2}, {1000001}, {1, 2}), "Quivane_mex:badBucket"},
+        {"code 0", assembly({1}, {0}, {1}), "Quivane_mex:badCode"},
+        {"code with to beyond a", assembly({1}, {4000001}, {1}), "Quivane_mex:badCode"},
+    };
+}
+
+
+// One row per identifier, in the contracts' order, with every input that
+// causes it and the message of the first.
+std::string renderedRejectionTable() {
+    std::map<std::string, std::string> inputs;
+    std::map<std::string, std::string> message;
+    for (const Rejection& r : rejectionTable()) {
+        if (inputs.count(r.id)) {
+            inputs[r.id] += "; " + r.label;
+            continue;
+        }
+        Example x;
+        message[r.id] = run(r.call(x)).errorMessage;
+        inputs[r.id] = r.label;
+    }
+    std::string table = "| identifier | meaning | rejected inputs (each a test case) | example message |\n"
+                        "|---|---|---|---|\n";
+    for (const contract::Module* module : contract::kModules) {
+        for (const auto* list : {&module->callRejections, &module->rejections}) {
+            for (const contract::Rejection& r : *list) {
+                const std::string id = std::string(module->name) + ":" + r.mnemonic;
+                table += "| `" + id + "` | " + r.meaning + " | " + inputs[id] + " | `" + message[id] + "` |\n";
+            }
+        }
+    }
+    return table;
+}
+
+}  // namespace
+
+const std::vector<Rejection>& rejectionTable() {
+    static const std::vector<Rejection> table = [] {
+        std::vector<Rejection> all = callShapeRejections();
+        for (auto part : {forwardRejections(), transitionRejections()}) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    }();
+    return table;
+}
+
+std::string withRejectionTable(const std::string& doc) {
+    const std::string begin = "<!-- rejection table: written by tools/update_robustness_doc.sh, do not edit -->\n";
+    const std::string end = "<!-- end of rejection table -->";
+    std::size_t from = doc.find(begin);
+    std::size_t to = doc.find(end);
+    if (from == std::string::npos || to == std::string::npos || to < from) {
+        throw std::runtime_error("the document lacks the rejection table's markers");
+    }
+    from += begin.size();
+    return doc.substr(0, from) + renderedRejectionTable() + doc.substr(to);
+}
