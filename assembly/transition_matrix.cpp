@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "arrays/array_view.hpp"
-
 #include "transitions/transition_codes.hpp"
 
 namespace {

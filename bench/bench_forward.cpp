@@ -13,8 +13,8 @@
 #include <tuple>
 #include <vector>
 
-#include "forward/forward_recursion.hpp"
 #include "all_subsets.hpp"
+#include "forward/forward_recursion.hpp"
 #include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "standin_host.hpp"
@@ -36,8 +36,8 @@ Workload makeWorkload(StateSpace space, std::int32_t T) {
     std::uniform_real_distribution<double> weight(0.5, 1.0);
     w.O.resize(static_cast<std::size_t>(w.space.L) * T);
     for (double& o : w.O) o = weight(rng);
-    w.termsPerStep = static_cast<std::int64_t>(std::count_if(w.space.P.begin(), w.space.P.end(),
-                                                             [](double p) { return p != -1.0; }));
+    w.termsPerStep = static_cast<std::int64_t>(
+        std::count_if(w.space.P.begin(), w.space.P.end(), [](double p) { return p != -1.0; }));
     return w;
 }
 
@@ -161,21 +161,21 @@ std::int32_t sweepSteps(std::int32_t L) { return std::max(4, (1 << 24) / (L << (
 
 void registerAll() {
     for (const Size& size : kSizes) {
-        auto* literalRun = benchmark::RegisterBenchmark(literalName(size.L, size.T).c_str(), runLiteral, size.L,
-                                                        size.T);
+        auto* literalRun =
+            benchmark::RegisterBenchmark(literalName(size.L, size.T).c_str(), runLiteral, size.L, size.T);
         literalRun->Unit(benchmark::kMillisecond)->UseRealTime();
         if (size.literalIterations > 0) literalRun->Iterations(size.literalIterations);
         for (std::int32_t threads : {1, 2}) {
             benchmark::RegisterBenchmark(
-                ("plan/" + sizeName(size.L, size.T) + "/threads:" + std::to_string(threads)).c_str(), runPlan,
-                size.L, size.T, threads)
+                ("plan/" + sizeName(size.L, size.T) + "/threads:" + std::to_string(threads)).c_str(), runPlan, size.L,
+                size.T, threads)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }
         for (std::int32_t threads : {1, 2}) {
             for (bool normalize : {false, true}) {
-                benchmark::RegisterBenchmark(kernelName(size.L, size.T, normalize, threads).c_str(), runKernel,
-                                             size.L, size.T, normalize, threads, false)
+                benchmark::RegisterBenchmark(kernelName(size.L, size.T, normalize, threads).c_str(), runKernel, size.L,
+                                             size.T, normalize, threads, false)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
             }
@@ -189,8 +189,8 @@ void registerAll() {
         std::int32_t T = sweepSteps(L);
         for (bool normalize : {false, true}) {
             for (std::int32_t threads : {1, 2}) {
-                benchmark::RegisterBenchmark(("sweep/" + kernelName(L, T, normalize, threads)).c_str(), runKernel, L,
-                                             T, normalize, threads, false)
+                benchmark::RegisterBenchmark(("sweep/" + kernelName(L, T, normalize, threads)).c_str(), runKernel, L, T,
+                                             normalize, threads, false)
                     ->Unit(benchmark::kMicrosecond)
                     ->UseRealTime();
             }
@@ -219,17 +219,17 @@ int main(int argc, char** argv) {
                             "plan/" + sizeName(size.L, size.T) + "/threads:1",
                             "plan/" + sizeName(size.L, size.T) + "/threads:2");
         for (bool normalize : {false, true}) {
-            reporter.printRatio(std::string("two threads vs one, ") + (normalize ? "normalised " : "raw ") +
-                                    sizeName(size.L, size.T),
-                                kernelName(size.L, size.T, normalize, 1), kernelName(size.L, size.T, normalize, 2));
+            reporter.printRatio(
+                std::string("two threads vs one, ") + (normalize ? "normalised " : "raw ") + sizeName(size.L, size.T),
+                kernelName(size.L, size.T, normalize, 1), kernelName(size.L, size.T, normalize, 2));
         }
     }
     for (std::int32_t L : kSweepSymbols) {
         std::int32_t T = sweepSteps(L);
         for (bool normalize : {false, true}) {
-            reporter.printRatio(std::string("two threads vs one, sweep ") + (normalize ? "normalised " : "raw ") +
-                                    sizeName(L, T),
-                                "sweep/" + kernelName(L, T, normalize, 1), "sweep/" + kernelName(L, T, normalize, 2));
+            reporter.printRatio(
+                std::string("two threads vs one, sweep ") + (normalize ? "normalised " : "raw ") + sizeName(L, T),
+                "sweep/" + kernelName(L, T, normalize, 1), "sweep/" + kernelName(L, T, normalize, 2));
         }
     }
     benchmark::Shutdown();

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "assembly/transition_matrix.hpp"
 #include "all_subsets.hpp"
+#include "assembly/transition_matrix.hpp"
 #include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "standin_host.hpp"
@@ -69,8 +69,8 @@ void timeTransitions(benchmark::State& state, const Membership& m, Body body) {
     state.SetItemsProcessed(static_cast<std::int64_t>(pairs) * state.iterations());
     state.counters["events"] = eventCount(m);
     state.counters["events/s"] = benchmark::Counter(eventCount(m), benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["peak_scratch"] =
-        benchmark::Counter(static_cast<double>(peakScratch), benchmark::Counter::kDefaults, benchmark::Counter::kIs1024);
+    state.counters["peak_scratch"] = benchmark::Counter(static_cast<double>(peakScratch), benchmark::Counter::kDefaults,
+                                                        benchmark::Counter::kIs1024);
 }
 
 void registerWalks(const Membership& m, bool withCodes) {
@@ -81,9 +81,14 @@ void registerWalks(const Membership& m, bool withCodes) {
     if (!withCodes) return;
     // The literal walk takes seconds and keeps every pair's scratch until
     // released: one iteration says enough.
-    benchmark::RegisterBenchmark(("count/literal/" + m.name).c_str(), [p](benchmark::State& state) {
-        timeTransitions(state, *p, [p] { benchmark::DoNotOptimize(literal::transitionCounts(p->S.data(), p->a, p->L)); });
-    })->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark::RegisterBenchmark(("count/literal/" + m.name).c_str(),
+                                 [p](benchmark::State& state) {
+                                     timeTransitions(state, *p, [p] {
+                                         benchmark::DoNotOptimize(literal::transitionCounts(p->S.data(), p->a, p->L));
+                                     });
+                                 })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
     benchmark::RegisterBenchmark(("codes/kernel/" + m.name).c_str(), [p](benchmark::State& state) {
         timeTransitions(state, *p, [p] {
             TransitionCodes codes{};
@@ -92,11 +97,15 @@ void registerWalks(const Membership& m, bool withCodes) {
             benchmark::DoNotOptimize(codes.codes);
         });
     })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("codes/literal/" + m.name).c_str(), [p](benchmark::State& state) {
-        timeTransitions(state, *p, [p] {
-            benchmark::DoNotOptimize(literal::transitionCodes(p->S.data(), p->counts.data(), p->a, p->L));
-        });
-    })->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark::RegisterBenchmark(
+        ("codes/literal/" + m.name).c_str(),
+        [p](benchmark::State& state) {
+            timeTransitions(state, *p, [p] {
+                benchmark::DoNotOptimize(literal::transitionCodes(p->S.data(), p->counts.data(), p->a, p->L));
+            });
+        })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
 }
 
 // The whole pipeline of a membership matrix with every symbol listed once.
@@ -199,8 +208,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nratios (medians when repeated):\n");
     for (const Membership* m : {&subsets11, &random1500}) {
-        printRatio(reporter, "literal / kernel, counts, " + m->name, "count/literal/" + m->name, "count/kernel/" + m->name);
-        printRatio(reporter, "literal / kernel, codes, " + m->name, "codes/literal/" + m->name, "codes/kernel/" + m->name);
+        printRatio(reporter, "literal / kernel, counts, " + m->name, "count/literal/" + m->name,
+                   "count/kernel/" + m->name);
+        printRatio(reporter, "literal / kernel, codes, " + m->name, "codes/literal/" + m->name,
+                   "codes/kernel/" + m->name);
     }
     auto big = reporter.seconds.find("count/kernel/" + subsets20.name);
     if (big != reporter.seconds.end()) {

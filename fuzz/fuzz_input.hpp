@@ -17,6 +17,8 @@ namespace fuzz {
 // go wrong (NaN, signed zero, infinities, the 32-bit edges, halves, values a
 // hair off a whole number) and the codes and limits of the transition modules.
 inline const std::vector<double>& namedValues() {
+    // A table, grouped by kind.
+    // clang-format off
     static const std::vector<double> values = {
         0.0, 1.0, 2.0, 3.0, 4.0, -1.0, 0.5, 0.25, 0.75, 1.5, -0.5, -0.0,
         std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
@@ -24,6 +26,7 @@ inline const std::vector<double>& namedValues() {
         4294967296.0, 9.2233720368547758e18, 1e300, std::numeric_limits<double>::denorm_min(),
         0.9999999999999999, 1.0000000000000002, 1000001.0, 2000001.0, 3000002.0, 2147000001.0, 2147999999.0,
         2148.0, 2149.0};
+    // clang-format on
     return values;
 }
 

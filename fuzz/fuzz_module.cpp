@@ -135,8 +135,8 @@ Case assemblyCase(fuzz::Reader& r) {
 // refusal; anything between only slows the fuzzing down.
 const std::size_t kEmptyPartners[] = {0, 1, 2, 7, 1000, 10000, 2147483647};
 // Sizes no host could hold: only the shape exists.
-const std::size_t kHugeDimensions[] = {kDimensionLimit, kDimensionLimit + 1, std::size_t{1} << 32,
-                                       std::size_t{1} << 40, SIZE_MAX};
+const std::size_t kHugeDimensions[] = {kDimensionLimit, kDimensionLimit + 1, std::size_t{1} << 32, std::size_t{1} << 40,
+                                       SIZE_MAX};
 const std::size_t kHugePartners[] = {0, 1, 3, kDimensionLimit, SIZE_MAX};
 
 template <class T, std::size_t N>
@@ -172,9 +172,7 @@ void mutateShape(Arg& a, fuzz::Reader& r) {
             a.cols = pick(r, kHugePartners);
             if (r.below(2)) std::swap(a.rows, a.cols);
             break;
-        default:
-            reshape(a, r.below(7), r.below(7), r);
-            break;
+        default: reshape(a, r.below(7), r.below(7), r); break;
     }
 }
 
@@ -197,9 +195,7 @@ void mutate(Case& c, fuzz::Reader& r) {
             a.complex = r.below(2);
             a.sparse = r.below(2);
             break;
-        case 3:
-            mutateShape(a, r);
-            break;
+        case 3: mutateShape(a, r); break;
         case 4:
             if (!a.values.empty()) a.values[r.wideBelow(a.values.size())] = r.value();
             break;
@@ -284,7 +280,8 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
     if (outcome.failed()) {
         if (outcome.errorId == standin::kHostOutOfMemory) return;
         if (!gDeclared.count(outcome.errorId)) fail("undeclared identifier " + outcome.errorId);
-        if (outcome.errorId.rfind(std::string(FUZZ_MODULE) + ":", 0) != 0) fail("foreign identifier " + outcome.errorId);
+        if (outcome.errorId.rfind(std::string(FUZZ_MODULE) + ":", 0) != 0)
+            fail("foreign identifier " + outcome.errorId);
         if (outcome.errorMessage.empty()) fail(outcome.errorId + " without a message");
         if (outcome.result) fail(outcome.errorId + " with a result");
         return;

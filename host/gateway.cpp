@@ -59,8 +59,7 @@ void checkCallShape(const contract::Module& module, int nlhs, int nrhs) {
     if (nrhs < static_cast<int>(required)) {
         char symbols[256];
         joinSymbols(module.inputs.items, required, symbols, sizeof symbols);
-        rejectWith(module.name, "notEnoughInputs", "%zu inputs are required (%s); found %d.", required, symbols,
-                   nrhs);
+        rejectWith(module.name, "notEnoughInputs", "%zu inputs are required (%s); found %d.", required, symbols, nrhs);
     }
     const std::size_t outputs = module.outputs.size;
     if (nlhs > static_cast<int>(outputs)) {
@@ -83,8 +82,9 @@ ArrayView readNumbers(const contract::Module& module, const mxArray* array, std:
     std::size_t rows = mxGetM(array);
     std::size_t cols = mxGetN(array);
     if (rows >= kDimensionLimit || cols >= kDimensionLimit) {
-        rejectWith(module.name, "tooLarge", "Input %zu (%s) must have fewer than 2^31 rows and columns; found %zu x %zu.",
-                   slot + 1, name, rows, cols);
+        rejectWith(module.name, "tooLarge",
+                   "Input %zu (%s) must have fewer than 2^31 rows and columns; found %zu x %zu.", slot + 1, name, rows,
+                   cols);
     }
     std::int64_t count = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(cols);
     return {count > 0 ? mxGetPr(array) : nullptr, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols),
@@ -98,7 +98,8 @@ Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, cons
     Arguments read{};
     const std::size_t passed = static_cast<std::size_t>(nrhs);
     for (std::size_t slot = 0; slot < module.inputs.size && slot < passed; ++slot) {
-        if (module.inputs[slot].kind == contract::InputKind::Numbers) read[slot] = readNumbers(module, prhs[slot], slot);
+        if (module.inputs[slot].kind == contract::InputKind::Numbers)
+            read[slot] = readNumbers(module, prhs[slot], slot);
     }
     return read;
 }

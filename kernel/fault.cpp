@@ -14,6 +14,4 @@ void setFault(Fault& fault, const char* mnemonic, const char* input, const char*
     va_end(args);
 }
 
-bool isWholeInRange(double x, double low, double high) {
-    return x >= low && x <= high && std::trunc(x) == x;
-}
+bool isWholeInRange(double x, double low, double high) { return x >= low && x <= high && std::trunc(x) == x; }

@@ -62,8 +62,7 @@ bool guardIntact(const ScratchBlock& block) {
 
 }  // namespace
 
-HostError::HostError(std::string id, const std::string& message)
-    : std::runtime_error(message), id_(std::move(id)) {}
+HostError::HostError(std::string id, const std::string& message) : std::runtime_error(message), id_(std::move(id)) {}
 HostError::~HostError() = default;
 
 mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<double>& values) {

@@ -51,14 +51,11 @@ void enumerateTransitionsPairwise(const double* S, std::int32_t a, std::int32_t 
         for (std::int32_t from = 1; from < a; ++from) {
             std::int32_t added = 0;
             switch (classifyPair(toRow, rows + static_cast<std::int64_t>(from) * L, L, &added)) {
-                case TransitionKind::AddsSymbol:
-                    onEvent(to, from, added);
-                    break;
+                case TransitionKind::AddsSymbol: onEvent(to, from, added); break;
                 case TransitionKind::SameState:
                     for (std::int32_t m = 0; m < memberCount; ++m) onEvent(to, from, members[m]);
                     break;
-                case TransitionKind::NoTransition:
-                    break;
+                case TransitionKind::NoTransition: break;
             }
         }
     }

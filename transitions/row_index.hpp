@@ -19,11 +19,11 @@ struct ContentSlot {
 
 // Contents are numbered 0, 1, ... in the order of their first row.
 struct RowIndex {
-    std::int32_t words;          // 64-bit words per packed row: ceil(L / 64)
-    std::uint64_t* bits;         // row r at bits + r * words; row 0 left empty
-    std::int32_t* contentOf;     // row 1..a-1 -> its content
-    std::int32_t* firstRowOf;    // content -> its first row
-    std::int32_t* contentStart;  // content k's rows: rowsByContent[contentStart[k] .. contentStart[k+1])
+    std::int32_t words;           // 64-bit words per packed row: ceil(L / 64)
+    std::uint64_t* bits;          // row r at bits + r * words; row 0 left empty
+    std::int32_t* contentOf;      // row 1..a-1 -> its content
+    std::int32_t* firstRowOf;     // content -> its first row
+    std::int32_t* contentStart;   // content k's rows: rowsByContent[contentStart[k] .. contentStart[k+1])
     std::int32_t* rowsByContent;  // ascending within each content
     ContentSlot* slots;
     std::uint64_t slotMask;  // slot count - 1, a power of two at least twice the rows

@@ -11,8 +11,8 @@ bool checkCounts(const double* counts, std::int32_t L, std::int64_t* starts, std
     std::int64_t running = 0;
     for (std::int32_t s = 0; s < L; ++s) {
         if (!isWholeInRange(counts[s], 0.0, kInt32Max)) {
-            setFault(*fault, "badCount", "counts", "element %d must be a whole number from 0 to 2147483647; found %.17g.",
-                     s + 1, counts[s]);
+            setFault(*fault, "badCount", "counts",
+                     "element %d must be a whole number from 0 to 2147483647; found %.17g.", s + 1, counts[s]);
             return false;
         }
         starts[s] = running;
@@ -48,8 +48,8 @@ double* countTransitions(const double* S, std::int32_t a, std::int32_t L) {
             }
         });
     } else {
-        enumerateTransitionsPairwise(S, a, L,
-                                     [counts](std::int32_t, std::int32_t, std::int32_t symbol) { counts[symbol] += 1.0; });
+        enumerateTransitionsPairwise(
+            S, a, L, [counts](std::int32_t, std::int32_t, std::int32_t symbol) { counts[symbol] += 1.0; });
     }
     return counts;
 }

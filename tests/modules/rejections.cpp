@@ -52,21 +52,24 @@ std::vector<Rejection> callShapeRejections() {
                          id("notEnoughInputs")});
         table.push_back({"one output more than returned",
                          changed(name, [tooMany](Call& c, Example&) { c.nlhs = tooMany; }), id("tooManyOutputs")});
-        table.push_back({"input of class char", replaced(name, firstRead, [](Example& x) {
-                             return x.arrays.keep(standin::createArray(A::Char, 1, 3, false, false));
-                         }),
-                         id("notRealDouble")});
-        table.push_back({"input with 2^31 rows", replaced(name, firstRead, [](Example& x) {
-                             return x.arrays.keep(standin::createShapeOnly(std::size_t{1} << 31, 2));
-                         }),
-                         id("tooLarge")});
-        table.push_back({"input with 2^32 columns and no rows", replaced(name, firstRead, [](Example& x) {
-                             return x.arrays.keep(standin::createShapeOnly(0, std::size_t{1} << 32));
-                         }),
-                         id("tooLarge")});
+        table.push_back(
+            {"input of class char",
+             replaced(name, firstRead,
+                      [](Example& x) { return x.arrays.keep(standin::createArray(A::Char, 1, 3, false, false)); }),
+             id("notRealDouble")});
+        table.push_back(
+            {"input with 2^31 rows",
+             replaced(name, firstRead,
+                      [](Example& x) { return x.arrays.keep(standin::createShapeOnly(std::size_t{1} << 31, 2)); }),
+             id("tooLarge")});
+        table.push_back(
+            {"input with 2^32 columns and no rows",
+             replaced(name, firstRead,
+                      [](Example& x) { return x.arrays.keep(standin::createShapeOnly(0, std::size_t{1} << 32)); }),
+             id("tooLarge")});
         if (declares(*module, "outOfMemory")) {
-            table.push_back({"host out of memory", changed(name, [](Call& c, Example&) { c.memoryLimit = 0; }),
-                             id("outOfMemory")});
+            table.push_back(
+                {"host out of memory", changed(name, [](Call& c, Example&) { c.memoryLimit = 0; }), id("outOfMemory")});
         }
     }
     return table;
@@ -99,29 +102,33 @@ std::vector<Rejection> forwardRejections() {
         {"T NaN", 0, scalarT(kNaN), "badStepCount"},
         {"T Inf", 0, scalarT(kInf), "badStepCount"},
         {"T 2^31", 0, scalarT(2147483648.0), "badStepCount"},
-        {"O with fewer than L x T elements", 1, [](Example& x) { return x.arrays.dbl(2, 2); },
-         "observationsTooShort"},
-        {"P with fewer than n x K elements", 3, [](Example& x) { return x.arrays.dbl(4, 1, {-1, 1, -1, 3}); },
+        {"O with fewer than L x T elements", 1, [](Example& x) { return x.arrays.dbl(2, 2); }, "observationsTooShort"},
+        {"P with fewer than n x K elements", 3,
+         [](Example& x) {
+             return x.arrays.dbl(4, 1, {-1, 1, -1, 3});
+         },
          "predecessorsTooShort"},
         {"P entry 0", 3, predecessor(0), "badPredecessor"},
         {"P entry n + 1", 3, predecessor(5), "badPredecessor"},
         {"P entry 1.5", 3, predecessor(1.5), "badPredecessor"},
         {"P entry NaN", 3, predecessor(kNaN), "badPredecessor"},
         {"P entry -0.5", 3, predecessor(-0.5), "badPredecessor"},
-        {"S row summing to one member without an entry 1", 2, states({0, 0.5, 0, 1, 0, 0.7, 1, 1}),
-         "noMemberEntry"},
+        {"S row summing to one member without an entry 1", 2, states({0, 0.5, 0, 1, 0, 0.7, 1, 1}), "noMemberEntry"},
         {"S last row NaN", 2, states({0, 1, 0, 1, 0, 0, 1, kNaN}), "badLastState"},
         {"S last row negative", 2, states({0, 1, 0, -3, 0, 0, 1, 1}), "badLastState"},
         {"S last row with more 1 entries than its sum", 2, states({0, 1, 0, 1, 0, 0, 1, -0.5}), "badLastState"},
     };
     std::vector<Rejection> table;
     for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name}) {
-        for (const Case& c : cases) table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
+        for (const Case& c : cases)
+            table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
         // K of 2^31 - 1 must meet the check of P before any list of K entries.
-        table.push_back({"S last row summing to 2^31 - 1 from a host with 1 MB", changed(name, [](Call& c, Example& x) {
-                             c.inputs[2] = x.arrays.dbl(4, 2, {0, 1, 0, 2147483647.0, 0, 0, 1, 0});
-                             c.memoryLimit = std::size_t{1} << 20;
-                         }),
+        table.push_back({"S last row summing to 2^31 - 1 from a host with 1 MB",
+                         changed(name,
+                                 [](Call& c, Example& x) {
+                                     c.inputs[2] = x.arrays.dbl(4, 2, {0, 1, 0, 2147483647.0, 0, 0, 1, 0});
+                                     c.memoryLimit = std::size_t{1} << 20;
+                                 }),
                          name + ":predecessorsTooShort"});
     }
     return table;
@@ -134,21 +141,22 @@ std::vector<Rejection> transitionRejections() {
     };
     auto assembly = [](std::vector<double> list, std::vector<double> codes, std::vector<double> cum) {
         return [=](Example& x) {
-            return Call{"Quivane_mex",
-                        {x.a3, x.w, x.arrays.column(list), x.arrays.row(codes), x.arrays.column(cum)}};
+            return Call{"Quivane_mex", {x.a3, x.w, x.arrays.column(list), x.arrays.row(codes), x.arrays.column(cum)}};
         };
     };
     return {
-        {"S logical", replaced("Ortesk_count_mex", 1, [](Example& x) {
-             return x.arrays.keep(standin::createArray(A::Logical, 4, 2, false, false));
-         }),
+        {"S logical",
+         replaced("Ortesk_count_mex", 1,
+                  [](Example& x) { return x.arrays.keep(standin::createArray(A::Logical, 4, 2, false, false)); }),
          "Ortesk_count_mex:notRealDouble"},
-        {"counts int32", replaced("Ortesk_slots_mex", 2, [](Example& x) {
-             return x.arrays.keep(standin::createArray(A::Int32, 2, 1, false, false));
-         }),
+        {"counts int32",
+         replaced("Ortesk_slots_mex", 2,
+                  [](Example& x) { return x.arrays.keep(standin::createArray(A::Int32, 2, 1, false, false)); }),
          "Ortesk_slots_mex:notRealDouble"},
         {"S with 2149 rows",
-         [](Example& x) { return Call{"Ortesk_slots_mex", {x.unused, x.arrays.dbl(2149, 1), x.arrays.column({0})}}; },
+         [](Example& x) {
+             return Call{"Ortesk_slots_mex", {x.unused, x.arrays.dbl(2149, 1), x.arrays.column({0})}};
+         },
          "Ortesk_slots_mex:tooManyStates"},
         {"counts with fewer than L elements", slots({3}), "Ortesk_slots_mex:countsTooShort"},
         {"count -1", slots({-1, 3}), "Ortesk_slots_mex:badCount"},
@@ -158,15 +166,16 @@ std::vector<Rejection> transitionRejections() {
         {"counts totalling 2^31", slots({2147483647.0, 1}), "Ortesk_slots_mex:countTotalTooLarge"},
         {"count one too small", slots({3, 2}), "Ortesk_slots_mex:countMismatch"},
         {"count one too large", slots({4, 3}), "Ortesk_slots_mex:countMismatch"},
-        {"counts claiming 2^31 - 8 codes from a host with 1 MB", [](Example& x) {
+        {"counts claiming 2^31 - 8 codes from a host with 1 MB",
+         [](Example& x) {
              Call c{"Ortesk_slots_mex", {x.unused, x.S, x.arrays.column({2147483636.0, 3})}};
              c.memoryLimit = std::size_t{1} << 20;
              return c;
          },
          "Ortesk_slots_mex:countMismatch"},
-        {"size sparse", replaced("Quivane_mex", 0, [](Example& x) {
-             return x.arrays.keep(standin::createArray(A::Double, 3, 3, false, true));
-         }),
+        {"size sparse",
+         replaced("Quivane_mex", 0,
+                  [](Example& x) { return x.arrays.keep(standin::createArray(A::Double, 3, 3, false, true)); }),
          "Quivane_mex:notRealDouble"},
         {"symbol 0", assembly({0}, {1000001}, {1, 1}), "Quivane_mex:badSymbol"},
         {"symbol beyond the weights", assembly({3}, {1000001}, {1, 1, 1}), "Quivane_mex:badSymbol"},
@@ -175,7 +184,6 @@ std::vector<Rejection> transitionRejections() {
         {"code with to beyond a", assembly({1}, {4000001}, {1}), "Quivane_mex:badCode"},
     };
 }
-
 
 // One row per identifier, in the contracts' order, with every input that
 // causes it and the message of the first.
@@ -191,8 +199,9 @@ std::string renderedRejectionTable() {
         message[r.id] = run(r.call(x)).errorMessage;
         inputs[r.id] = r.label;
     }
-    std::string table = "| identifier | meaning | rejected inputs (each a test case) | example message |\n"
-                        "|---|---|---|---|\n";
+    std::string table =
+        "| identifier | meaning | rejected inputs (each a test case) | example message |\n"
+        "|---|---|---|---|\n";
     for (const contract::Module* module : contract::kModules) {
         for (const auto* list : {&module->callRejections, &module->rejections}) {
             for (const contract::Rejection& r : *list) {

@@ -61,7 +61,8 @@ TEST(Modules, NoSymbolsFinishWhateverTheSizes) {
     const mxArray* noSymbols = x.arrays.dbl(3, 0);
     const mxArray* noObservations = x.arrays.dbl(0, 0);
     for (const char* name : {"Zellmor_mex", "Zellmor_raw_mex"}) {
-        std::vector<double> twoSteps = result({name, {x.arrays.dbl(1, 1, {2}), noObservations, noSymbols, noSymbols}}, 3, 1);
+        std::vector<double> twoSteps =
+            result({name, {x.arrays.dbl(1, 1, {2}), noObservations, noSymbols, noSymbols}}, 3, 1);
         std::vector<double> mostSteps =
             result({name, {x.arrays.dbl(1, 1, {2147483647}), noObservations, noSymbols, noSymbols}}, 3, 1);
         EXPECT_TRUE(sameBits(mostSteps, twoSteps)) << name;
@@ -76,8 +77,7 @@ TEST(Modules, ForwardScratchIndependentOfSteps) {
     for (int i = 0; i < 2; ++i) {
         const mxArray* O = x.arrays.dbl(2, static_cast<std::size_t>(steps[i]),
                                         std::vector<double>(2 * static_cast<std::size_t>(steps[i]), 0.5));
-        standin::CallOutcome outcome =
-            run({"Zellmor_raw_mex", {x.arrays.dbl(1, 1, {steps[i]}), O, x.S, x.P}});
+        standin::CallOutcome outcome = run({"Zellmor_raw_mex", {x.arrays.dbl(1, 1, {steps[i]}), O, x.S, x.P}});
         ASSERT_FALSE(outcome.failed()) << outcome.errorMessage;
         standin::destroyArray(outcome.result);
         bytes[i] = outcome.scratchBytes;

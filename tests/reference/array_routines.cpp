@@ -4,8 +4,8 @@
 
 #include "kernel/scratch.hpp"
 
-std::int32_t* positionsEqual(const double* v, std::int64_t start, std::int64_t stride, std::int32_t count,
-                             double value, std::int32_t* length) {
+std::int32_t* positionsEqual(const double* v, std::int64_t start, std::int64_t stride, std::int32_t count, double value,
+                             std::int32_t* length) {
     *length = countEqual(v, start, stride, count, value);
     if (*length == 0) return nullptr;
     auto* positions = scratchArray<std::int32_t>(static_cast<std::size_t>(*length));

@@ -8,8 +8,8 @@
 
 // New list of the positions i < count (ascending) whose entry equals value;
 // *length receives its exact length. Null when there is none.
-std::int32_t* positionsEqual(const double* v, std::int64_t start, std::int64_t stride, std::int32_t count,
-                             double value, std::int32_t* length);
+std::int32_t* positionsEqual(const double* v, std::int64_t start, std::int64_t stride, std::int32_t count, double value,
+                             std::int32_t* length);
 
 // New vector of ncols doubles: row `row`.
 double* rowCopy(const double* matrix, std::int32_t row, std::int32_t ld, std::int32_t ncols);

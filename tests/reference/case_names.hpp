@@ -27,8 +27,8 @@ inline std::string caseName(const std::string& label) {
 
 // Registers one test of Suite per element of cases (a container of structs
 // with a `label`), named by caseName.
-#define INSTANTIATE_CASES(Suite, cases)                                    \
-    INSTANTIATE_TEST_SUITE_P(Cases, Suite, ::testing::ValuesIn(cases),   \
+#define INSTANTIATE_CASES(Suite, cases)                                \
+    INSTANTIATE_TEST_SUITE_P(Cases, Suite, ::testing::ValuesIn(cases), \
                              [](const auto& info) { return caseName(info.param.label); })
 
 #endif

@@ -7,9 +7,9 @@
 #include <vector>
 
 struct StateSpace {
-    std::int32_t n = 0;  // states (rows)
-    std::int32_t L = 0;  // symbols (columns)
-    std::int32_t K = 0;  // symbols of the last state: the columns of P
+    std::int32_t n = 0;     // states (rows)
+    std::int32_t L = 0;     // symbols (columns)
+    std::int32_t K = 0;     // symbols of the last state: the columns of P
     std::vector<double> S;  // n x L, column-major
     std::vector<double> P;  // n x K, column-major, 1-based rows or -1
 };

@@ -5,11 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include "case_names.hpp"
 #include "standin_host.hpp"
 
-class KernelTest : public ::testing::Test {
+template <class Base>
+class ReleasingScratch : public Base {
 protected:
     void TearDown() override { EXPECT_NO_THROW(standin::releaseScratch()); }
 };
+
+using KernelTest = ReleasingScratch<::testing::Test>;
+
+// For a table of cases, each its own test (see INSTANTIATE_CASES).
+template <class Case>
+using KernelCaseTest = ReleasingScratch<::testing::TestWithParam<Case>>;
 
 #endif

@@ -79,36 +79,44 @@ TEST_F(Assembly, MatchesLiteralOnRandomPipelines) {
     }
 }
 
-TEST_F(Assembly, RejectsWhatWouldAddressOutside) {
-    Pipeline good{3, {1000001, 3000002, 3000003, 2000002, 3000001, 3000003}, {3, 6}};
+struct RejectedAssembly {
+    std::string label;
+    std::vector<double> list, codes, cum;
+    const char* mnemonic;
+};
+
+const std::vector<double> kWorkedCodes = {1000001, 3000002, 3000003, 2000002, 3000001, 3000003};
+const std::vector<double> kWorkedCum = {3, 6};
+
+const RejectedAssembly kRejectedAssemblies[] = {
+    {"symbol 0", {0}, kWorkedCodes, kWorkedCum, "badSymbol"},
+    {"symbol past cum", {3}, kWorkedCodes, kWorkedCum, "badSymbol"},
+    {"fractional symbol", {1.5}, kWorkedCodes, kWorkedCum, "badSymbol"},
+    {"cum decreasing", {2}, kWorkedCodes, {3, 2}, "badBucket"},
+    {"cum past the codes", {2}, kWorkedCodes, {3, 7}, "badBucket"},
+    {"cum not whole", {1}, kWorkedCodes, {2.5, 6}, "badBucket"},
+    {"zero code", {1}, {0, 3000002, 3000003}, {3, 3}, "badCode"},
+    {"to beyond a", {1}, {4000001}, {1, 1}, "badCode"},
+    {"from beyond a", {1}, {1000004}, {1, 1}, "badCode"},
+    {"code not whole", {1}, {1000001.5}, {1, 1}, "badCode"},
+    {"negative code", {1}, {-1000001}, {1, 1}, "badCode"},
+    {"from zero", {1}, {2000000}, {1, 1}, "badCode"},
+    {"NaN code", {1}, {std::nan("")}, {1, 1}, "badCode"},
+    {"code past int32", {1}, {2147483648.0 + 1000001}, {1, 1}, "badCode"},
+    {"infinite code", {1}, {HUGE_VAL}, {1, 1}, "badCode"},
+};
+
+using AssemblyRejects = KernelCaseTest<RejectedAssembly>;
+
+TEST_P(AssemblyRejects, WhatWouldAddressOutside) {
+    const RejectedAssembly& c = GetParam();
     const std::vector<double> w = {0.25, 0.75};
-    struct Case {
-        std::string label;
-        std::vector<double> list, codes, cum;
-        const char* mnemonic;
-    } cases[] = {
-        {"symbol 0", {0}, good.codes, good.cum, "badSymbol"},
-        {"symbol past cum", {3}, good.codes, good.cum, "badSymbol"},
-        {"fractional symbol", {1.5}, good.codes, good.cum, "badSymbol"},
-        {"cum decreasing", {2}, good.codes, {3, 2}, "badBucket"},
-        {"cum past the codes", {2}, good.codes, {3, 7}, "badBucket"},
-        {"cum not whole", {1}, good.codes, {2.5, 6}, "badBucket"},
-        {"zero code", {1}, {0, 3000002, 3000003}, {3, 3}, "badCode"},
-        {"to beyond a", {1}, {4000001}, {1, 1}, "badCode"},
-        {"from beyond a", {1}, {1000004}, {1, 1}, "badCode"},
-        {"code not whole", {1}, {1000001.5}, {1, 1}, "badCode"},
-        {"negative code", {1}, {-1000001}, {1, 1}, "badCode"},
-        {"from zero", {1}, {2000000}, {1, 1}, "badCode"},
-        {"NaN code", {1}, {std::nan("")}, {1, 1}, "badCode"},
-        {"code past int32", {1}, {2147483648.0 + 1000001}, {1, 1}, "badCode"},
-        {"infinite code", {1}, {HUGE_VAL}, {1, 1}, "badCode"},
-    };
-    for (const Case& c : cases) {
-        Pipeline p{3, c.codes, c.cum};
-        Fault fault;
-        EXPECT_FALSE(checkAssemblyInputs(inputsOf(p, w, c.list), &fault)) << c.label;
-        EXPECT_STREQ(fault.mnemonic, c.mnemonic) << c.label;
-    }
+    Pipeline p{3, c.codes, c.cum};
+    Fault fault;
+    EXPECT_FALSE(checkAssemblyInputs(inputsOf(p, w, c.list), &fault));
+    EXPECT_STREQ(fault.mnemonic, c.mnemonic);
 }
+
+INSTANTIATE_CASES(AssemblyRejects, kRejectedAssemblies);
 
 }  // namespace

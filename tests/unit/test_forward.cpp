@@ -110,9 +110,9 @@ TEST_F(ForwardRecursion, MatchesLiteralOnNonBinaryEntries) {
     // Rows with sums truncating to 1 through a 1.0 entry plus fractions, a
     // last row (2, 4, 6) with K = 12 and no entry equal to 1.
     std::mt19937_64 rng(3);
-    const std::vector<double> S = {0, 1, 0.5, 2,  //
-                                   0, 0.25, 1, 4,  //
-                                   0, 0, -0.5, 6};
+    const std::vector<double> S = {0, 1,    0.5,  2,  //
+                                   0, 0.25, 1,    4,  //
+                                   0, 0,    -0.5, 6};
     StateSpace space;
     space.n = 4;
     space.L = 3;
@@ -213,8 +213,11 @@ TEST_F(ForwardRecursion, NamesTheFirstFault) {
         {"P NaN", {{47 + 9, kNaN}}, {}, "badPredecessor", "entry (10, 2) must"},
         {"P infinity", {{47 + 9, kInf}}, {}, "badPredecessor", "entry (10, 2) must"},
         {"P -0.5", {{47 * 3 + 3, -0.5}}, {}, "badPredecessor", "entry (4, 4) must"},
-        {"P two, the earlier row in the later column", {{47 * 2 + 30, 0.0}, {47 * 3 + 2, 0.0}}, {},
-         "badPredecessor", "entry (31, 3) must"},
+        {"P two, the earlier row in the later column",
+         {{47 * 2 + 30, 0.0}, {47 * 3 + 2, 0.0}},
+         {},
+         "badPredecessor",
+         "entry (31, 3) must"},
         {"S one row in the first half", {}, row6SumsToOne, "noMemberEntry", "row 6 sums to 1,"},
         {"S one row in the second half", {}, row41SumsToOne, "noMemberEntry", "row 41 sums to 1,"},
         {"S a row in each half", {}, rows6And41, "noMemberEntry", "row 6 sums to 1,"},

@@ -77,7 +77,8 @@ std::vector<double> nearbyRows(std::int32_t a, std::int32_t L, std::mt19937_64& 
     for (std::int32_t r = 1; r < a; ++r) {
         if (rng() % 10 == 0) continue;
         auto source = static_cast<std::int32_t>(rng() % r);
-        for (std::int32_t c = 0; c < L; ++c) S[r + static_cast<std::size_t>(c) * a] = S[source + static_cast<std::size_t>(c) * a];
+        for (std::int32_t c = 0; c < L; ++c)
+            S[r + static_cast<std::size_t>(c) * a] = S[source + static_cast<std::size_t>(c) * a];
         for (std::uint64_t flips = rng() % 3; flips > 0; --flips) {
             double& x = S[r + static_cast<std::size_t>(rng() % L) * a];
             x = 1.0 - x;
@@ -88,8 +89,7 @@ std::vector<double> nearbyRows(std::int32_t a, std::int32_t L, std::mt19937_64& 
 
 TEST_F(TransitionWalk, WorkedExampleEventsInOrder) {
     const std::vector<double> S = {0, 1, 0, 1, 0, 0, 1, 1};  // rows (0,0) (1,0) (0,1) (1,1)
-    const std::vector<literal::Event> expected = {{1, 1, 0}, {2, 2, 1}, {3, 1, 1},
-                                                  {3, 2, 0}, {3, 3, 0}, {3, 3, 1}};
+    const std::vector<literal::Event> expected = {{1, 1, 0}, {2, 2, 1}, {3, 1, 1}, {3, 2, 0}, {3, 3, 0}, {3, 3, 1}};
     for (Path path : {Path::Chosen, Path::Pairwise, Path::Lookup}) {
         EXPECT_EQ(walk(S, 4, 2, path), expected) << kPathNames[static_cast<int>(path)];
     }
@@ -123,8 +123,8 @@ TEST_F(TransitionWalk, MatchesLiteralOnRowsDifferingOnlyInLaterWords) {
         std::int32_t L;
         std::vector<std::int32_t> columns;
     } cases[] = {
-        {70, {64, 66, 69}},       // beyond the first word only
-        {65, {62, 63, 64}},       // across the word boundary
+        {70, {64, 66, 69}},        // beyond the first word only
+        {65, {62, 63, 64}},        // across the word boundary
         {130, {0, 64, 128, 129}},  // one in each of three words
         {64, {0, 31, 63}},
     };
@@ -180,28 +180,35 @@ TEST_F(TransitionWalk, HalfDifferencesAreNeitherPlusNorMinus) {
     EXPECT_EQ(walk(S, 3, 2), expected);
 }
 
-TEST_F(TransitionWalk, ClassifiesPairs) {
-    struct Case {
-        std::vector<double> to, from;
-        TransitionKind kind;
-        std::int32_t added;
-    } cases[] = {
-        {{1, 1, 0}, {1, 0, 0}, TransitionKind::AddsSymbol, 1},
-        {{1, 1, 1}, {1, 0, 0}, TransitionKind::NoTransition, -1},  // two symbols added
-        {{1, 0, 0}, {0, 1, 0}, TransitionKind::NoTransition, -1},  // from holds a symbol to lacks
-        {{0, 1, 1}, {0, 1, 1}, TransitionKind::SameState, -1},
-        {{1, 0.5, 0}, {1, 0, 0}, TransitionKind::SameState, -1},
-        {{2, 0, 0}, {1, 0, 0}, TransitionKind::AddsSymbol, 0},  // exact difference of -1
-        {{-0.0, 1}, {0.0, 0}, TransitionKind::AddsSymbol, 1},
-    };
-    for (const Case& c : cases) {
-        std::int32_t added = -1;
-        EXPECT_EQ(classifyPair(c.to.data(), c.from.data(), static_cast<std::int32_t>(c.to.size()), &added), c.kind);
-        if (c.kind == TransitionKind::AddsSymbol) {
-            EXPECT_EQ(added, c.added);
-        }
+struct PairCase {
+    std::string label;
+    std::vector<double> to, from;
+    TransitionKind kind;
+    std::int32_t added;
+};
+
+const PairCase kPairs[] = {
+    {"one symbol added", {1, 1, 0}, {1, 0, 0}, TransitionKind::AddsSymbol, 1},
+    {"two symbols added", {1, 1, 1}, {1, 0, 0}, TransitionKind::NoTransition, -1},
+    {"from holds a symbol to lacks", {1, 0, 0}, {0, 1, 0}, TransitionKind::NoTransition, -1},
+    {"equal rows", {0, 1, 1}, {0, 1, 1}, TransitionKind::SameState, -1},
+    {"a half difference", {1, 0.5, 0}, {1, 0, 0}, TransitionKind::SameState, -1},
+    {"an exact difference of -1 from 2", {2, 0, 0}, {1, 0, 0}, TransitionKind::AddsSymbol, 0},
+    {"negative zero", {-0.0, 1}, {0.0, 0}, TransitionKind::AddsSymbol, 1},
+};
+
+using ClassifiedPair = KernelCaseTest<PairCase>;
+
+TEST_P(ClassifiedPair, ByItsDifferences) {
+    const PairCase& c = GetParam();
+    std::int32_t added = -1;
+    EXPECT_EQ(classifyPair(c.to.data(), c.from.data(), static_cast<std::int32_t>(c.to.size()), &added), c.kind);
+    if (c.kind == TransitionKind::AddsSymbol) {
+        EXPECT_EQ(added, c.added);
     }
 }
+
+INSTANTIATE_CASES(ClassifiedPair, kPairs);
 
 TEST_F(TransitionWalk, LooksUpRowsOnlyWhenEveryEntryIsZeroOrOne) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -209,13 +216,10 @@ TEST_F(TransitionWalk, LooksUpRowsOnlyWhenEveryEntryIsZeroOrOne) {
         std::vector<double> S;  // 3 x 2
         bool lookup;
     } cases[] = {
-        {{0, 1, 0, 0, 1, 1}, true},
-        {{0, -0.0, 1, 0, 1, -0.0}, true},
+        {{0, 1, 0, 0, 1, 1}, true},          {{0, -0.0, 1, 0, 1, -0.0}, true},
         {{0.5, 1, 0, nan, 1, 1}, true},  // row 0 is not read
-        {{0, 1, 0.5, 0, 1, 1}, false},
-        {{0, 1, 0, 0, nan, 1}, false},
-        {{0, 2, 0, 0, 1, 1}, false},
-        {{0, 1, 0, 0, 1, -1}, false},
+        {{0, 1, 0.5, 0, 1, 1}, false},       {{0, 1, 0, 0, nan, 1}, false},
+        {{0, 2, 0, 0, 1, 1}, false},         {{0, 1, 0, 0, 1, -1}, false},
         {{0, 1, 0, 0, 1, 1 + 1e-15}, false},
     };
     for (const auto& c : cases) EXPECT_EQ(holdsOnlyZerosAndOnes(c.S.data(), 3, 2), c.lookup);

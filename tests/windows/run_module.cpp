@@ -58,12 +58,21 @@ const Call kCalls[] = {
     {"Ortesk_count_mex", "worked example", {kUnused, kStates}, kCounts, ""},
     {"Ortesk_slots_mex", "worked example", {kUnused, kStates, kCounts}, kCodes, ""},
     {"Quivane_mex", "worked example", {kSize, kWeights, kList, kCodes, kCum}, kTransitionMatrix, ""},
-    {"Zellmor_raw_mex", "T = 0", {scalar(0), kObservations, kStates, kPredecessors}, kNoResult,
+    {"Zellmor_raw_mex",
+     "T = 0",
+     {scalar(0), kObservations, kStates, kPredecessors},
+     kNoResult,
      "Zellmor_raw_mex:badStepCount"},
-    {"Zellmor_mex", "T = 2.5", {scalar(2.5), kObservations, kStates, kPredecessors}, kNoResult,
+    {"Zellmor_mex",
+     "T = 2.5",
+     {scalar(2.5), kObservations, kStates, kPredecessors},
+     kNoResult,
      "Zellmor_mex:badStepCount"},
     {"Ortesk_count_mex", "S missing", {kUnused}, kNoResult, "Ortesk_count_mex:notEnoughInputs"},
-    {"Ortesk_slots_mex", "counts of another S", {kUnused, kStates, {2, 1, {2, 3}}}, kNoResult,
+    {"Ortesk_slots_mex",
+     "counts of another S",
+     {kUnused, kStates, {2, 1, {2, 3}}},
+     kNoResult,
      "Ortesk_slots_mex:countMismatch"},
     {"Quivane_mex", "symbol 3 of 2", {kSize, kWeights, scalar(3), kCodes, kCum}, kNoResult, "Quivane_mex:badSymbol"},
 };
@@ -72,7 +81,8 @@ const Call kCalls[] = {
 std::string runCall(const std::string& moduleDir, const Call& call) {
     standin::MexFunction entry = standin::loadModule(moduleDir + "/" + call.module + ".mexw64");
     std::vector<mxArray*> arrays;
-    for (const Matrix& input : call.inputs) arrays.push_back(standin::createDouble(input.rows, input.cols, input.values));
+    for (const Matrix& input : call.inputs)
+        arrays.push_back(standin::createDouble(input.rows, input.cols, input.values));
     standin::CallOutcome outcome =
         standin::callGateway(entry, call.module, 1, std::vector<const mxArray*>(arrays.begin(), arrays.end()));
     for (mxArray* array : arrays) standin::destroyArray(array);
