@@ -1,33 +1,8 @@
 #include "assembly/transition_matrix.hpp"
 
-#include <cmath>
-
-#include "arrays/array_view.hpp"
-#include "transitions/transition_codes.hpp"
+#include "assembly/listed_codes.hpp"
 
 namespace {
-
-// Bucket of 1-based symbol l: codes [first, end). Symbol 1 starts at 0.
-struct Bucket {
-    double first;
-    double end;
-};
-
-Bucket bucketOf(const AssemblyInputs& in, std::int32_t l) {
-    const double* cum = in.bucketEnds.data;
-    return {l == 1 ? 0.0 : cum[l - 2], cum[l - 1]};
-}
-
-struct Cell {
-    std::int32_t to;  // 1-based
-    std::int32_t from;
-};
-
-Cell decode(double code) {
-    auto e = static_cast<std::int32_t>(code);
-    std::int32_t to = e / kCodeBase;
-    return {to, e - to * kCodeBase};
-}
 
 // True when code is a whole number naming a cell inside the matrixSize x matrixSize result.
 // Each bucket's codes pass through here, so it stays inline and off libm:
@@ -89,18 +64,9 @@ bool checkAssemblyInputs(const AssemblyInputs& in, Fault* fault) {
 }
 
 void assembleTransitionMatrix(const AssemblyInputs& in, double* A) {
-    const std::int32_t M = listedSymbolCount(in);
     const std::int64_t rows = in.matrixSize;
-    for (std::int32_t i = 0; i < M; ++i) {
-        auto l = static_cast<std::int32_t>(in.symbolList.data[i]);
-        double weight = in.weights.data[l - 1];
-        Bucket bucket = bucketOf(in, l);
-        auto first = static_cast<std::int64_t>(bucket.first);
-        auto size = static_cast<std::int64_t>(std::trunc(bucket.end - bucket.first));
-        for (std::int64_t p = first; p < first + size; ++p) {
-            Cell cell = decode(in.codes.data[p]);
-            double& entry = A[(cell.to - 1) + (cell.from - 1) * rows];
-            entry = entry + weight;
-        }
-    }
+    forEachListedCode(in, [A, rows](Cell cell, double weight) {
+        double& entry = A[(cell.to - 1) + (cell.from - 1) * rows];
+        entry = entry + weight;
+    });
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "arrays/array_view.hpp"
+#include "arrays/sparse_columns.hpp"
 #include "kernel/fault.hpp"
 
 // The inputs as the gateway read them; every array is read flat.
@@ -25,9 +26,14 @@ std::int32_t listedSymbolCount(const AssemblyInputs& in);
 // contract. Reads nothing outside the inputs.
 bool checkAssemblyInputs(const AssemblyInputs& in, Fault* fault);
 
-// Checked inputs and the zero-filled matrixSize x matrixSize result A -> for each listed symbol
-// in list order, adds its weight to A(to, from) for each code of its bucket,
-// in bucket order, one addition at a time.
+// Checked inputs and the zero-filled matrixSize x matrixSize result A -> for
+// each listed symbol in list order, adds its weight to A(to, from) for each
+// code of its bucket, in bucket order, one addition at a time.
 void assembleTransitionMatrix(const AssemblyInputs& in, double* A);
+
+// Checked inputs -> the matrix assembleTransitionMatrix makes, in compressed
+// columns: each cell's weights added from 0.0 in the same order, cells whose
+// sum is exactly 0 left out. Host scratch: O(matrixSize + codes visited).
+SparseColumns assembleSparseTransitionMatrix(const AssemblyInputs& in);
 
 #endif

@@ -91,15 +91,56 @@ ArrayView readNumbers(const contract::Module& module, const mxArray* array, std:
             count};
 }
 
+// The text of a char row of fewer than kMaxWord characters, or of a string
+// scalar through the host's char; false for anything else.
+constexpr std::size_t kMaxWord = 32;
+bool readShortText(const mxArray* array, char (&text)[kMaxWord]) {
+    mxArray* converted = nullptr;
+    if (!mxIsChar(array) && mxIsClass(array, "string") && mxGetNumberOfElements(array) == 1) {
+        mxArray* argument = const_cast<mxArray*>(array);
+        if (mexCallMATLAB(1, &converted, 1, &argument, "char") == 0) array = converted;
+    }
+    bool read = mxIsChar(array) && mxGetM(array) == 1 && mxGetN(array) < kMaxWord &&
+                mxGetString(array, text, kMaxWord) == 0 && std::strlen(text) == mxGetN(array);
+    if (converted) mxDestroyArray(converted);
+    return read;
+}
+
+int readWord(const contract::Module& module, const mxArray* array, std::size_t slot) {
+    const contract::Input& input = module.inputs[slot];
+    char text[kMaxWord] = {};
+    const bool isText = readShortText(array, text);
+    for (std::size_t w = 0; isText && w < input.wordCount; ++w) {
+        if (std::strcmp(text, input.words[w]) == 0) return static_cast<int>(w);
+    }
+    char expected[128] = {};
+    for (std::size_t w = 0, used = 0; w < input.wordCount && used < sizeof expected; ++w) {
+        const char* joint = w == 0 ? "" : w + 1 == input.wordCount ? " or " : ", ";
+        used += static_cast<std::size_t>(
+            std::snprintf(expected + used, sizeof expected - used, "%s\"%s\"", joint, input.words[w]));
+    }
+    char name[128];
+    nameInput(input, name, sizeof name);
+    if (isText) {
+        rejectWith(module.name, input.notAWord, "Input %zu (%s) must be the text %s; found \"%s\".", slot + 1, name,
+                   expected, text);
+    }
+    rejectWith(module.name, input.notAWord, "Input %zu (%s) must be the text %s; found a %zu x %zu %s array.", slot + 1,
+               name, expected, mxGetM(array), mxGetN(array), mxGetClassName(array));
+}
+
 }  // namespace
 
 Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, const mxArray* const prhs[]) {
     checkCallShape(module, nlhs, nrhs);
-    Arguments read{};
-    const std::size_t passed = static_cast<std::size_t>(nrhs);
-    for (std::size_t slot = 0; slot < module.inputs.size && slot < passed; ++slot) {
-        if (module.inputs[slot].kind == contract::InputKind::Numbers)
-            read[slot] = readNumbers(module, prhs[slot], slot);
+    Arguments read;
+    read.passed = static_cast<std::size_t>(nrhs);
+    for (std::size_t slot = 0; slot < module.inputs.size && slot < read.passed; ++slot) {
+        switch (module.inputs[slot].kind) {
+            case contract::InputKind::Numbers: read.views[slot] = readNumbers(module, prhs[slot], slot); break;
+            case contract::InputKind::Text: read.words[slot] = readWord(module, prhs[slot], slot); break;
+            case contract::InputKind::Unread: break;
+        }
     }
     return read;
 }
@@ -117,15 +158,27 @@ void reject(const contract::Module& module, const Fault& fault) {
     rejectWith(module.name, fault.mnemonic, "%s", fault.detail);
 }
 
-double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols) {
-    plhs[0] = mxCreateDoubleMatrix(rows, cols, mxREAL);
-    return mxGetPr(plhs[0]);
+double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int slot) {
+    plhs[slot] = mxCreateDoubleMatrix(rows, cols, mxREAL);
+    return mxGetPr(plhs[slot]);
 }
 
-void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const double* values) {
-    double* result = createResult(plhs, rows, cols);
+void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const double* values, int slot) {
+    double* result = createResult(plhs, rows, cols, slot);
     std::size_t bytes = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * sizeof(double);
     if (bytes > 0) std::memcpy(result, values, bytes);
+}
+
+void returnSparse(mxArray* plhs[], std::int32_t size, const SparseColumns& matrix) {
+    plhs[0] = mxCreateSparse(size, size, static_cast<mwSize>(matrix.entries), mxREAL);
+    mwIndex* columnStart = mxGetJc(plhs[0]);
+    mwIndex* rowIndex = mxGetIr(plhs[0]);
+    double* value = mxGetPr(plhs[0]);
+    for (std::int32_t c = 0; c <= size; ++c) columnStart[c] = static_cast<mwIndex>(matrix.columnStart[c]);
+    for (std::int64_t e = 0; e < matrix.entries; ++e) {
+        rowIndex[e] = static_cast<mwIndex>(matrix.rowIndex[e]);
+        value[e] = matrix.value[e];
+    }
 }
 
 }  // namespace host

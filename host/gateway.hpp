@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "arrays/array_view.hpp"
+#include "arrays/sparse_columns.hpp"
 #include "kernel/fault.hpp"
 #include "mex.h"
 #include "modules/contracts.hpp"
@@ -16,15 +17,24 @@ namespace host {
 
 constexpr std::size_t kMaxInputs = 8;
 
-// The numeric inputs of a call by slot, as the kernels read them; a slot the
-// module does not read, or the call does not pass, stays empty.
-using Arguments = std::array<ArrayView, kMaxInputs>;
+// The inputs of a call as the kernels read them, by slot.
+struct Arguments {
+    std::array<ArrayView, kMaxInputs> views{};  // Numbers inputs; empty for the others
+    std::array<int, kMaxInputs> words{};        // Text inputs: the index of the word among the input's words
+    std::size_t passed = 0;                     // inputs the call passes
+
+    const ArrayView& operator[](std::size_t slot) const { return views[slot]; }
+    bool has(std::size_t slot) const { return slot < passed; }
+    // The word a Text input names, or `absent` when the call leaves it out.
+    int word(std::size_t slot, int absent) const { return has(slot) ? words[slot] : absent; }
+};
 
 // The one check every gateway starts with: the argument count and the
 // number of outputs against the module's contract, before any input is
-// touched; then each numeric input the call passes, in slot order, must be a
-// real, full double array with fewer than 2^31 rows and columns. Inputs the
-// module does not read are never touched.
+// touched; then each input the call passes that the module reads, in slot
+// order: a Numbers input must be a real, full double array with fewer than
+// 2^31 rows and columns, a Text input one of its words. Inputs the module
+// does not read are never touched.
 Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, const mxArray* const prhs[]);
 
 // Rejects the call through the host as "<module>:<mnemonic>", the message
@@ -37,11 +47,15 @@ inline void rejectOnFault(const contract::Module& module, const Fault& fault) {
     if (fault) reject(module, fault);
 }
 
-// Creates the zero-filled rows x cols result in plhs[0] and returns its data.
-double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols);
+// Creates the zero-filled rows x cols result in plhs[slot] and returns its data.
+double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int slot = 0);
 
-// Creates the rows x cols result in plhs[0] holding a copy of values.
-void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const double* values);
+// Creates the rows x cols result in plhs[slot] holding a copy of values.
+void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const double* values, int slot = 0);
+
+// Creates the size x size real sparse result in plhs[0] holding matrix, with
+// room for exactly its entries.
+void returnSparse(mxArray* plhs[], std::int32_t size, const SparseColumns& matrix);
 
 }  // namespace host
 

@@ -7,5 +7,9 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const AssemblyInputs inputs{args[0].cols, args[1], args[2], args[3], args[4]};
     Fault fault;
     if (!checkAssemblyInputs(inputs, &fault)) host::reject(module, fault);
+    if (args.word(5, contract::kFullForm) == contract::kSparseForm) {
+        host::returnSparse(plhs, inputs.matrixSize, assembleSparseTransitionMatrix(inputs));
+        return;
+    }
     assembleTransitionMatrix(inputs, host::createResult(plhs, inputs.matrixSize, inputs.matrixSize));
 }

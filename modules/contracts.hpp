@@ -19,7 +19,12 @@ struct Input {
     const char* symbol;       // as the help text writes it: "P"
     const char* description;  // "the predecessor table", or null
     InputKind kind;
-    bool optional;  // optional inputs come after every required one
+    bool optional = false;  // optional inputs come after every required one
+    // A Text input is one of these words, spelt exactly; anything else is
+    // rejected with the mnemonic notAWord.
+    const char* const* words = nullptr;
+    std::size_t wordCount = 0;
+    const char* notAWord = nullptr;
 };
 
 struct Output {
@@ -69,10 +74,10 @@ inline constexpr Rejection kCallRejections[] = {
 inline constexpr Rejection kOutOfMemory = {"outOfMemory", "the host could not provide the call's scratch"};
 
 inline constexpr Input kForwardInputs[] = {
-    {"T", "the step count", InputKind::Numbers, false},
-    {"O", "the observations", InputKind::Numbers, false},
-    {"S", "the membership matrix", InputKind::Numbers, false},
-    {"P", "the predecessor table", InputKind::Numbers, false},
+    {"T", "the step count", InputKind::Numbers},
+    {"O", "the observations", InputKind::Numbers},
+    {"S", "the membership matrix", InputKind::Numbers},
+    {"P", "the predecessor table", InputKind::Numbers},
 };
 inline constexpr Output kForwardOutputs[] = {{"F", "the state weights of step T"}};
 inline constexpr Rejection kForwardRejections[] = {
@@ -91,8 +96,8 @@ inline constexpr Module kZellmorRaw = {"Zellmor_raw_mex", kForwardInputs, kForwa
                                        kForwardRejections};
 
 inline constexpr Input kCountInputs[] = {
-    {"unused", nullptr, InputKind::Unread, false},
-    {"S", "the membership matrix", InputKind::Numbers, false},
+    {"unused", nullptr, InputKind::Unread},
+    {"S", "the membership matrix", InputKind::Numbers},
 };
 inline constexpr Output kCountOutputs[] = {{"counts", "the transitions under each symbol"}};
 inline constexpr Rejection kCountRejections[] = {kOutOfMemory};
@@ -100,9 +105,9 @@ inline constexpr Module kOrteskCount = {"Ortesk_count_mex", kCountInputs, kCount
                                         kCountRejections};
 
 inline constexpr Input kSlotsInputs[] = {
-    {"unused", nullptr, InputKind::Unread, false},
-    {"S", "the membership matrix", InputKind::Numbers, false},
-    {"counts", nullptr, InputKind::Numbers, false},
+    {"unused", nullptr, InputKind::Unread},
+    {"S", "the membership matrix", InputKind::Numbers},
+    {"counts", nullptr, InputKind::Numbers},
 };
 inline constexpr Output kSlotsOutputs[] = {{"codes", "the transition codes, bucketed by symbol"}};
 inline constexpr Rejection kSlotsRejections[] = {
@@ -116,15 +121,22 @@ inline constexpr Rejection kSlotsRejections[] = {
 inline constexpr Module kOrteskSlots = {"Ortesk_slots_mex", kSlotsInputs, kSlotsOutputs, kCallRejections,
                                         kSlotsRejections};
 
+// The forms of the transition matrix, by the index Arguments::word gives.
+enum AssemblyForm { kFullForm, kSparseForm };
+inline constexpr const char* kAssemblyForms[] = {"full", "sparse"};
+
 inline constexpr Input kAssemblyInputs[] = {
-    {"size", "whose column count is a", InputKind::Numbers, false},
-    {"w", "the symbol weights", InputKind::Numbers, false},
-    {"list", "the symbols to use", InputKind::Numbers, false},
-    {"codes", nullptr, InputKind::Numbers, false},
-    {"cum", "the running totals of the counts", InputKind::Numbers, false},
+    {"size", "whose column count is a", InputKind::Numbers},
+    {"w", "the symbol weights", InputKind::Numbers},
+    {"list", "the symbols to use", InputKind::Numbers},
+    {"codes", nullptr, InputKind::Numbers},
+    {"cum", "the running totals of the counts", InputKind::Numbers},
+    {"form", nullptr, InputKind::Text, true, kAssemblyForms, 2, "badForm"},
 };
 inline constexpr Output kAssemblyOutputs[] = {{"A", "the weighted transition matrix"}};
 inline constexpr Rejection kAssemblyRejections[] = {
+    kOutOfMemory,
+    {"badForm", "form is not the text \"full\" or \"sparse\""},
     {"badSymbol", "a listed symbol is not a whole number from 1 to the entries of w and cum"},
     {"badBucket", "the cum entries bounding a listed symbol's bucket are out of range"},
     {"badCode", "a code in a listed bucket does not name a cell of the matrix"},

@@ -17,13 +17,18 @@
 #endif
 
 typedef struct mxArray_tag mxArray;
-typedef std::size_t mwSize;
+// As under the host's 32-bit-compatible API: sizes and indices are int, and
+// the plain names of the calls that take them resolve to the _700 entry points.
+typedef int mwSize;
+typedef int mwIndex;
 
 enum mxComplexity { mxREAL = 0, mxCOMPLEX };
 
-// As under the host's 32-bit-compatible API, the plain name resolves to the
-// _700 entry point.
 #define mxCreateDoubleMatrix mxCreateDoubleMatrix_700
+#define mxCreateSparse mxCreateSparse_700
+#define mxGetIr mxGetIr_700
+#define mxGetJc mxGetJc_700
+#define mxGetString mxGetString_700
 
 extern "C" {
 MEXHOST_API double* mxGetPr(const mxArray* array);
@@ -33,9 +38,18 @@ MEXHOST_API std::size_t mxGetNumberOfElements(const mxArray* array);
 MEXHOST_API bool mxIsDouble(const mxArray* array);
 MEXHOST_API bool mxIsComplex(const mxArray* array);
 MEXHOST_API bool mxIsSparse(const mxArray* array);
+MEXHOST_API bool mxIsChar(const mxArray* array);
+MEXHOST_API bool mxIsClass(const mxArray* array, const char* name);
 MEXHOST_API const char* mxGetClassName(const mxArray* array);
 MEXHOST_API void* mxCalloc(std::size_t count, std::size_t size);
 MEXHOST_API mxArray* mxCreateDoubleMatrix_700(int rows, int cols, mxComplexity complexity);
+MEXHOST_API mxArray* mxCreateSparse_700(int rows, int cols, int nzmax, mxComplexity complexity);
+MEXHOST_API int* mxGetIr_700(const mxArray* array);
+MEXHOST_API int* mxGetJc_700(const mxArray* array);
+MEXHOST_API int mxGetString_700(const mxArray* array, char* text, int size);
+MEXHOST_API void mxDestroyArray(mxArray* array);
+// Calls a host function by name; the stand-in knows "char" of a string scalar.
+MEXHOST_API int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name);
 MEXHOST_API const char* mexFunctionName(void);
 [[noreturn]] MEXHOST_API void mexErrMsgIdAndTxt(const char* id, const char* format, ...);
 

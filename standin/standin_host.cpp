@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #endif
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +21,9 @@ struct mxArray_tag {
     bool sparse;
     std::size_t rows;
     std::size_t cols;
-    std::vector<double> data;  // doubles of any class: the modules only read doubles
+    std::vector<double> data;  // doubles of any class: the modules only read doubles; char codes of text
     bool shapeOnly;
+    std::vector<int> ir, jc;  // of a sparse array: data holds its room for entries
 };
 
 namespace standin {
@@ -75,14 +77,46 @@ mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<doub
 }
 
 mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool complex, bool sparse) {
-    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false};
+    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false, {}, {}};
 }
 
 mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayClass cls, bool complex, bool sparse) {
-    return new mxArray_tag{cls, complex, sparse, rows, cols, {}, true};
+    return new mxArray_tag{cls, complex, sparse, rows, cols, {}, true, {}, {}};
+}
+
+mxArray* createText(const std::string& text, ArrayClass cls) {
+    const std::size_t cols = cls == ArrayClass::String ? 1 : text.size();
+    mxArray* array = new mxArray_tag{cls, false, false, 1, cols, {}, false, {}, {}};
+    array->data.assign(text.begin(), text.end());
+    return array;
 }
 
 void destroyArray(mxArray* array) { delete array; }
+
+void reshape(mxArray* array, std::size_t rows, std::size_t cols) {
+    array->rows = rows;
+    array->cols = cols;
+}
+
+std::vector<double> fullValues(const mxArray* array) {
+    if (!array->sparse) return array->data;
+    std::vector<double> full(array->rows * array->cols, 0.0);
+    const std::vector<int>& jc = array->jc;
+    if (jc.size() != array->cols + 1 || jc[0] != 0 || static_cast<std::size_t>(jc.back()) != array->data.size()) {
+        throw std::logic_error("sparse array: column starts do not end at its room for entries");
+    }
+    for (std::size_t c = 0; c < array->cols; ++c) {
+        if (jc[c + 1] < jc[c]) throw std::logic_error("sparse array: column starts decrease");
+        for (int e = jc[c]; e < jc[c + 1]; ++e) {
+            const int row = array->ir[e];
+            if (row < 0 || static_cast<std::size_t>(row) >= array->rows || (e > jc[c] && row <= array->ir[e - 1])) {
+                throw std::logic_error("sparse array: rows not ascending within a column");
+            }
+            full[row + c * array->rows] = array->data[e];
+        }
+    }
+    return full;
+}
 
 std::vector<double> values(const mxArray* array) { return array->data; }
 
@@ -160,6 +194,8 @@ std::size_t mxGetNumberOfElements(const mxArray* array) { return array->rows * a
 bool mxIsDouble(const mxArray* array) { return array->cls == ArrayClass::Double; }
 bool mxIsComplex(const mxArray* array) { return array->complex; }
 bool mxIsSparse(const mxArray* array) { return array->sparse; }
+bool mxIsChar(const mxArray* array) { return array->cls == ArrayClass::Char; }
+bool mxIsClass(const mxArray* array, const char* name) { return std::strcmp(mxGetClassName(array), name) == 0; }
 
 const char* mxGetClassName(const mxArray* array) {
     switch (array->cls) {
@@ -168,6 +204,7 @@ const char* mxGetClassName(const mxArray* array) {
         case ArrayClass::Int32: return "int32";
         case ArrayClass::Logical: return "logical";
         case ArrayClass::Char: return "char";
+        case ArrayClass::String: return "string";
     }
     return "unknown";
 }
@@ -207,6 +244,49 @@ mxArray* mxCreateDoubleMatrix_700(int rows, int cols, mxComplexity complexity) {
     }
     standin::gResultBytes += bytes;
     return array;
+}
+
+mxArray* mxCreateSparse_700(int rows, int cols, int nzmax, mxComplexity complexity) {
+    if (rows < 0 || cols < 0 || nzmax < 0) {
+        std::fprintf(stderr, "stand-in host: negative sparse dimensions %d x %d, room %d\n", rows, cols, nzmax);
+        std::abort();
+    }
+    const std::size_t bytes = static_cast<std::size_t>(nzmax) * (sizeof(double) + sizeof(int)) +
+                              (static_cast<std::size_t>(cols) + 1) * sizeof(int);
+    if (!standin::fitsMemoryLimit(bytes)) {
+        mexErrMsgIdAndTxt(standin::kHostOutOfMemory, "Out of memory: a %d x %d sparse result cannot be made.", rows,
+                          cols);
+    }
+    standin::gResultBytes += bytes;
+    mxArray* array = standin::createArray(ArrayClass::Double, static_cast<std::size_t>(rows),
+                                          static_cast<std::size_t>(cols), complexity == mxCOMPLEX, true);
+    array->data.assign(static_cast<std::size_t>(nzmax), 0.0);
+    array->ir.assign(static_cast<std::size_t>(nzmax), 0);
+    array->jc.assign(static_cast<std::size_t>(cols) + 1, 0);
+    return array;
+}
+
+int* mxGetIr_700(const mxArray* array) { return const_cast<int*>(array->ir.data()); }
+int* mxGetJc_700(const mxArray* array) { return const_cast<int*>(array->jc.data()); }
+
+int mxGetString_700(const mxArray* array, char* text, int size) {
+    if (array->cls != ArrayClass::Char || size <= 0) return 1;
+    const std::size_t length = array->data.size();
+    const std::size_t copied = std::min(length, static_cast<std::size_t>(size) - 1);
+    for (std::size_t i = 0; i < copied; ++i) text[i] = static_cast<char>(array->data[i]);
+    text[copied] = '\0';
+    return copied == length ? 0 : 1;
+}
+
+void mxDestroyArray(mxArray* array) { standin::destroyArray(array); }
+
+int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name) {
+    if (std::strcmp(name, "char") != 0 || nlhs != 1 || nrhs != 1 || prhs[0]->cls != ArrayClass::String) {
+        mexErrMsgIdAndTxt("standin:unknownFunction", "The stand-in host cannot call %s on these arguments.", name);
+    }
+    std::string text(prhs[0]->data.begin(), prhs[0]->data.end());
+    plhs[0] = standin::createText(text);
+    return 0;
 }
 
 const char* mexFunctionName(void) { return standin::gFunctionName; }

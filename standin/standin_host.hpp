@@ -13,7 +13,7 @@
 
 namespace standin {
 
-enum class ArrayClass { Double, Single, Int32, Logical, Char };
+enum class ArrayClass { Double, Single, Int32, Logical, Char, String };
 
 // What mexErrMsgIdAndTxt throws; caught by callGateway.
 class MEXHOST_API HostError : public std::runtime_error {
@@ -44,7 +44,17 @@ MEXHOST_API mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t c
 // reading it fails loudly. For the shapes no host could hold.
 MEXHOST_API mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayClass cls = ArrayClass::Double,
                                      bool complex = false, bool sparse = false);
+// A 1 x n char array holding text, or a string scalar (an object the host
+// turns into a char array through "char").
+MEXHOST_API mxArray* createText(const std::string& text, ArrayClass cls = ArrayClass::Char);
 MEXHOST_API void destroyArray(mxArray* array);
+// The same elements read with other dimensions (rows * cols of them).
+MEXHOST_API void reshape(mxArray* array, std::size_t rows, std::size_t cols);
+// The doubles of a double array, column-major; a sparse one filled out with
+// its zeros. Throws std::logic_error when a sparse array is malformed: column
+// starts that decrease or do not end at its entries, rows not ascending
+// within a column, or room for more entries than it holds.
+MEXHOST_API std::vector<double> fullValues(const mxArray* array);
 MEXHOST_API std::vector<double> values(const mxArray* array);
 
 // Resolves mexFunction in the shared library at path; throws when it cannot.

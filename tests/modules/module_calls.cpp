@@ -63,3 +63,9 @@ Call acceptedCall(const std::string& module, Example& x) {
     if (module == "Quivane_mex") return {module, {x.a3, x.w, x.list, x.codes, x.cum}};
     return {module, {x.T3, x.ones, x.S, x.P}};
 }
+
+Call scratchTakingCall(const std::string& module, Example& x) {
+    Call c = acceptedCall(module, x);
+    if (module == "Quivane_mex") c.inputs.push_back(x.arrays.keep(standin::createText("sparse")));
+    return c;
+}

@@ -60,4 +60,8 @@ struct Example {
 // The worked example's call of each module; it is accepted.
 Call acceptedCall(const std::string& module, Example& x);
 
+// An accepted call of the module that takes host scratch: the worked
+// example's, in the sparse form for the assembly.
+Call scratchTakingCall(const std::string& module, Example& x);
+
 #endif

@@ -68,8 +68,13 @@ std::vector<Rejection> callShapeRejections() {
                       [](Example& x) { return x.arrays.keep(standin::createShapeOnly(0, std::size_t{1} << 32)); }),
              id("tooLarge")});
         if (declares(*module, "outOfMemory")) {
-            table.push_back(
-                {"host out of memory", changed(name, [](Call& c, Example&) { c.memoryLimit = 0; }), id("outOfMemory")});
+            table.push_back({"host out of memory",
+                             [name](Example& x) {
+                                 Call c = scratchTakingCall(name, x);
+                                 c.memoryLimit = 0;
+                                 return c;
+                             },
+                             id("outOfMemory")});
         }
     }
     return table;
@@ -136,6 +141,12 @@ std::vector<Rejection> forwardRejections() {
 
 std::vector<Rejection> transitionRejections() {
     using A = standin::ArrayClass;
+    auto text = [](std::string words) {
+        return [words](Example& x) -> const mxArray* { return x.arrays.keep(standin::createText(words)); };
+    };
+    auto form = [](std::function<const mxArray*(Example&)> input) {
+        return changed("Quivane_mex", [input](Call& c, Example& x) { c.inputs.push_back(input(x)); });
+    };
     auto slots = [](std::vector<double> counts) {
         return replaced("Ortesk_slots_mex", 2, [counts](Example& x) { return x.arrays.column(counts); });
     };
@@ -182,6 +193,23 @@ std::vector<Rejection> transitionRejections() {
         {"bucket reaching past the codes", assembly({2}, {1000001}, {1, 2}), "Quivane_mex:badBucket"},
         {"code 0", assembly({1}, {0}, {1}), "Quivane_mex:badCode"},
         {"code with to beyond a", assembly({1}, {4000001}, {1}), "Quivane_mex:badCode"},
+        {"form misspelt", form(text("sprase")), "Quivane_mex:badForm"},
+        {"form in capitals", form(text("Sparse")), "Quivane_mex:badForm"},
+        {"form padded", form(text("sparse ")), "Quivane_mex:badForm"},
+        {"form empty", form(text("")), "Quivane_mex:badForm"},
+        {"form a column of text", form([](Example& x) {
+             mxArray* column = standin::createText("full");
+             standin::reshape(column, 4, 1);
+             return x.arrays.keep(column);
+         }),
+         "Quivane_mex:badForm"},
+        {"form a number", form([](Example& x) { return x.arrays.dbl(1, 1, {1}); }), "Quivane_mex:badForm"},
+        {"form a string array of two", form([](Example& x) {
+             mxArray* strings = standin::createText("sparse", standin::ArrayClass::String);
+             standin::reshape(strings, 1, 2);
+             return x.arrays.keep(strings);
+         }),
+         "Quivane_mex:badForm"},
     };
 }
 

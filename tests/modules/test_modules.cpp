@@ -45,6 +45,28 @@ TEST(Modules, TransitionPipelineWorkedExample) {
               std::vector<double>(9, 0.0));
 }
 
+// The sparse form, asked for as text or as a string scalar, holds the bits
+// of the dense one; "full" is the default spelt out.
+TEST(Modules, AssemblyFormsAgree) {
+    Example x;
+    for (const mxArray* list : {x.list, x.arrays.row({2, 1}), x.arrays.column({2, 2, 1}), x.arrays.dbl(0, 1)}) {
+        const Call dense{"Quivane_mex", {x.a3, x.w, list, x.codes, x.cum}};
+        const std::vector<double> expected = result(dense, 3, 3);
+        Call full = dense;
+        full.inputs.push_back(x.arrays.keep(standin::createText("full")));
+        EXPECT_TRUE(sameBits(result(full, 3, 3), expected));
+        for (standin::ArrayClass text : {standin::ArrayClass::Char, standin::ArrayClass::String}) {
+            Call sparse = dense;
+            sparse.inputs.push_back(x.arrays.keep(standin::createText("sparse", text)));
+            standin::CallOutcome outcome = run(sparse);
+            ASSERT_FALSE(outcome.failed()) << outcome.errorMessage;
+            EXPECT_TRUE(mxIsSparse(outcome.result));
+            EXPECT_TRUE(sameBits(standin::fullValues(outcome.result), expected));
+            standin::destroyArray(outcome.result);
+        }
+    }
+}
+
 TEST(Modules, EmptyShapes) {
     Example x;
     const mxArray* noSymbols = x.arrays.dbl(3, 0);

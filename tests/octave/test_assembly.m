@@ -124,3 +124,33 @@
 %!   got = error_identifier ("Quivane_mex", X, cases{c,2:end});
 %!   assert (strcmp (got, ["Quivane_mex:" cases{c,1}]), "case %d: '%s'", c, got);
 %! endfor
+
+## The sparse form: full() holds the dense bits, room for exactly the entries
+## stored and none of them 0, also where weights cancel (the diagonal of a
+## state holding both symbols of w = [0.5 -0.5]).
+%!test
+%! rand ("seed", 37);
+%! pool = [0.25 -0.25 0.5 -0.5 0.1 -0.1];
+%! for trial = 1:20
+%!   L = 1 + floor (rand * 6);
+%!   S = all_subsets (L);
+%!   v = pool(1 + floor (rand (1, L) * numel (pool)));
+%!   list = 1 + floor (rand (floor (rand * 2 * L), 1) * L);
+%!   k = Ortesk_count_mex ([], S);
+%!   e = Ortesk_slots_mex ([], S, k);
+%!   args = {zeros(1, rows (S) - 1), v, list, e, cumsum(k)};
+%!   A = call_keeping_inputs ("Quivane_mex", args{:}, "sparse");
+%!   dense = Quivane_mex (args{:});
+%!   assert (issparse (A) && isequal (full (A), dense), "trial %d", trial);
+%!   ## An empty sparse matrix keeps room for one entry, as sparse (a, a) does.
+%!   assert (nzmax (A), max (nnz (dense), nzmax (sparse (1, 1))));
+%!   assert (isequal (Quivane_mex (args{:}, "full"), dense));
+%! endfor
+%! A = Quivane_mex (X, [0.5 -0.5], [1; 2], codes, cum, "sparse");
+%! assert (full (A), [0.5 0 0; 0 -0.5 0; -0.5 0.5 0]);
+%! assert (nzmax (A), 4);
+
+%!test
+%! for form = {"Sparse", "sparse ", "sprase", "", "FULL", 1, {"sparse"}, ["sparse"; "sparse"]}
+%!   assert (error_identifier ("Quivane_mex", X, w, [1; 2], codes, cum, form{1}), "Quivane_mex:badForm");
+%! endfor

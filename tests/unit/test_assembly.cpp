@@ -79,6 +79,56 @@ TEST_F(Assembly, MatchesLiteralOnRandomPipelines) {
     }
 }
 
+// The sparse form filled out, after checking what the host will rely on:
+// column starts from 0 to its entries, rows ascending within a column, and
+// no entry that is exactly 0.
+std::vector<double> filledOut(const SparseColumns& m, std::int32_t size) {
+    std::vector<double> A(static_cast<std::size_t>(size) * size, 0.0);
+    EXPECT_EQ(m.columnStart[0], 0);
+    EXPECT_EQ(m.columnStart[size], m.entries);
+    for (std::int32_t c = 0; c < size; ++c) {
+        for (std::int64_t e = m.columnStart[c]; e < m.columnStart[c + 1]; ++e) {
+            EXPECT_TRUE(e == m.columnStart[c] || m.rowIndex[e] > m.rowIndex[e - 1]) << "column " << c;
+            EXPECT_NE(m.value[e], 0.0) << "column " << c;
+            A[m.rowIndex[e] + static_cast<std::size_t>(c) * size] = m.value[e];
+        }
+    }
+    return A;
+}
+
+// Weights whose sums cancel to exactly 0 on cells several symbols reach (the
+// diagonal): the sparse form must leave those cells out, and every other
+// cell must hold the dense form's bits.
+TEST_F(Assembly, SparseFormHoldsTheDenseBits) {
+    std::mt19937_64 rng(31);
+    const double pool[] = {0.25, -0.25, 0.5, -0.5, 0.1, -0.1, 0.3, 1e-300};
+    for (int round = 0; round < 40; ++round) {
+        std::int32_t rows = 2 + static_cast<std::int32_t>(rng() % 50);
+        std::int32_t L = 1 + static_cast<std::int32_t>(rng() % 7);
+        Pipeline p = pipelineOf(randomBinaryRows(rows, L, rng), rows, L);
+        std::vector<double> w(static_cast<std::size_t>(L));
+        for (double& x : w) x = pool[rng() % 8];
+        std::vector<double> list(rng() % (2 * L + 1));
+        for (double& x : list) x = static_cast<double>(1 + rng() % L);
+        const AssemblyInputs in = inputsOf(p, w, list);
+        std::vector<double> dense = assembled(in);
+        EXPECT_EQ(firstBitDifference(dense, filledOut(assembleSparseTransitionMatrix(in), p.a)), -1)
+            << "round " << round;
+    }
+}
+
+TEST_F(Assembly, SparseFormLeavesOutCellsThatCancel) {
+    Pipeline p{3, {1000001, 3000002, 3000003, 2000002, 3000001, 3000003}, {3, 6}};
+    const std::vector<double> w = {0.5, -0.5};
+    // Symbol 1 then 2 on (3, 3), and 1 twice and 2 twice: the diagonal cell of
+    // state 3 sums to 0, every other cell keeps its weight.
+    for (const std::vector<double>& list : {std::vector<double>{1, 2}, std::vector<double>{1, 2, 2, 1}}) {
+        SparseColumns m = assembleSparseTransitionMatrix(inputsOf(p, w, list));
+        EXPECT_EQ(m.entries, 4);
+        EXPECT_EQ(firstBitDifference(assembled(inputsOf(p, w, list)), filledOut(m, 3)), -1);
+    }
+}
+
 struct RejectedAssembly {
     std::string label;
     std::vector<double> list, codes, cum;

@@ -1,0 +1,50 @@
+// The codes of the listed symbols' buckets as the assembly visits them: list
+// order, then bucket order. Both forms of the matrix add along this one walk,
+// so the weights of each cell arrive in the same order in both.
+#ifndef ASSEMBLY_LISTED_CODES_HPP
+#define ASSEMBLY_LISTED_CODES_HPP
+
+#include <cmath>
+#include <cstdint>
+
+#include "assembly/transition_matrix.hpp"
+#include "transitions/transition_codes.hpp"
+
+// Bucket of 1-based symbol l: codes [first, end). Symbol 1 starts at 0.
+struct Bucket {
+    double first;
+    double end;
+};
+
+inline Bucket bucketOf(const AssemblyInputs& in, std::int32_t l) {
+    const double* cum = in.bucketEnds.data;
+    return {l == 1 ? 0.0 : cum[l - 2], cum[l - 1]};
+}
+
+struct Cell {
+    std::int32_t to;  // 1-based
+    std::int32_t from;
+};
+
+inline Cell decode(double code) {
+    auto e = static_cast<std::int32_t>(code);
+    std::int32_t to = e / kCodeBase;
+    return {to, e - to * kCodeBase};
+}
+
+// Checked inputs -> onCode(cell, weight) for every code of every listed
+// symbol's bucket, symbols in list order, codes in bucket order.
+template <class OnCode>
+void forEachListedCode(const AssemblyInputs& in, OnCode&& onCode) {
+    const std::int32_t M = listedSymbolCount(in);
+    for (std::int32_t i = 0; i < M; ++i) {
+        auto l = static_cast<std::int32_t>(in.symbolList.data[i]);
+        const double weight = in.weights.data[l - 1];
+        Bucket bucket = bucketOf(in, l);
+        auto first = static_cast<std::int64_t>(bucket.first);
+        auto size = static_cast<std::int64_t>(std::trunc(bucket.end - bucket.first));
+        for (std::int64_t p = first; p < first + size; ++p) onCode(decode(in.codes.data[p]), weight);
+    }
+}
+
+#endif
