@@ -60,6 +60,13 @@ Arg matrix(std::size_t rows, std::size_t cols, std::vector<double> values) {
 
 Arg scalar(double v) { return matrix(1, 1, {v}); }
 
+// A 1 x n char array: its values are the character codes.
+Arg text(const std::string& words) {
+    Arg a = matrix(1, words.size(), std::vector<double>(words.begin(), words.end()));
+    a.cls = ArrayClass::Char;
+    return a;
+}
+
 standin::MexFunction loaded(const std::string& name) {
     return standin::loadModule(std::string(FUZZ_MODULE_DIR) + "/" + name + ".so");
 }
@@ -127,7 +134,12 @@ Case assemblyCase(fuzz::Reader& r) {
     Arg list = matrix(S.cols == 0 ? 0 : r.below(S.cols + 2), 1, {});
     for (std::size_t i = 0; i < list.rows; ++i) list.values.push_back(static_cast<double>(1 + r.below(S.cols)));
     Arg size = matrix(1, S.rows - 1, std::vector<double>(S.rows - 1, 0.0));
-    return {{size, w, list, matrix(1, codes.size(), codes), cum}};
+    Case c{{size, w, list, matrix(1, codes.size(), codes), cum}};
+    // Bytes: the form (none, "full", "sparse").
+    const char* const forms[] = {"", "full", "sparse"};
+    const std::string form = forms[r.below(3)];
+    if (!form.empty()) c.args.push_back(text(form));
+    return c;
 }
 
 // Sizes that hold no data but make a big result or a long loop: 10000 states
@@ -215,6 +227,13 @@ void mutate(Case& c, fuzz::Reader& r) {
 mxArray* toHost(const Arg& a) {
     if (a.shapeOnly) return standin::createShapeOnly(a.rows, a.cols, a.cls, a.complex, a.sparse);
     if (a.cls == ArrayClass::Double && !a.complex && !a.sparse) return standin::createDouble(a.rows, a.cols, a.values);
+    if (a.cls == ArrayClass::Char && !a.complex && !a.sparse && a.rows * a.cols == a.values.size()) {
+        std::string letters;
+        for (double v : a.values) letters += v >= 0.0 && v < 128.0 ? static_cast<char>(v) : '?';
+        mxArray* chars = standin::createText(letters);
+        standin::reshape(chars, a.rows, a.cols);
+        return chars;
+    }
     return standin::createArray(a.cls, a.rows, a.cols, a.complex, a.sparse);
 }
 
@@ -294,6 +313,11 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
         std::ostringstream text;
         text << "result " << rows << " x " << cols << ", documented " << want.rows << " x " << want.cols;
         fail(text.str());
+    }
+    try {
+        if (mxIsSparse(outcome.result)) standin::checkSparse(outcome.result);
+    } catch (const std::logic_error& malformed) {
+        fail(malformed.what());
     }
 }
 

@@ -3,6 +3,12 @@
 %   the column count of X, in which every transition code in the bucket of a
 %   listed symbol adds that symbol's weight to A(to, from).
 %
+%   A = Quivane_mex(X, w, list, codes, cum, form) with form "sparse" returns
+%   A as a sparse matrix: full(A) holds exactly the same values, bit for bit,
+%   and no entry is stored whose value is 0 (as where weights cancel). Time
+%   and memory grow with a and the number of codes, never with a^2. "full"
+%   (the default) returns the dense matrix.
+%
 %   Inputs (real, full double arrays):
 %     X      only its column count a is used (the rows of S less one).
 %     w      symbol weights; w(s) is the weight of symbol s.
@@ -11,6 +17,7 @@
 %            adds its weight twice.
 %     codes  the result of Ortesk_slots_mex.
 %     cum    cumsum of the counts from Ortesk_count_mex.
+%     form   optional: the text "full" or "sparse" (a string scalar works too).
 %   Result:
 %     A      a x a; row r and column r stand for row r+1 of S. With 0/1
 %            entries, distinct rows, every symbol listed once and weights
@@ -22,8 +29,10 @@
 %     counts = Ortesk_count_mex([], S);
 %     codes = Ortesk_slots_mex([], S, counts);
 %     A = Quivane_mex(zeros(1, size(S, 1) - 1), [0.25 0.75], [1; 2], codes, cumsum(counts))
+%     As = Quivane_mex(zeros(1, size(S, 1) - 1), [0.25 0.75], [1; 2], codes, cumsum(counts), "sparse");
+%     isequal(full(As), A)     % true
 %
 %   Errors have identifiers Quivane_mex:<reason>, for instance
-%   Quivane_mex:badSymbol or Quivane_mex:badCode.
+%   Quivane_mex:badSymbol, Quivane_mex:badCode or Quivane_mex:badForm.
 %
 %   See also Ortesk_count_mex, Ortesk_slots_mex.

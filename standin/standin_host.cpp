@@ -98,9 +98,7 @@ void reshape(mxArray* array, std::size_t rows, std::size_t cols) {
     array->cols = cols;
 }
 
-std::vector<double> fullValues(const mxArray* array) {
-    if (!array->sparse) return array->data;
-    std::vector<double> full(array->rows * array->cols, 0.0);
+void checkSparse(const mxArray* array) {
     const std::vector<int>& jc = array->jc;
     if (jc.size() != array->cols + 1 || jc[0] != 0 || static_cast<std::size_t>(jc.back()) != array->data.size()) {
         throw std::logic_error("sparse array: column starts do not end at its room for entries");
@@ -112,8 +110,16 @@ std::vector<double> fullValues(const mxArray* array) {
             if (row < 0 || static_cast<std::size_t>(row) >= array->rows || (e > jc[c] && row <= array->ir[e - 1])) {
                 throw std::logic_error("sparse array: rows not ascending within a column");
             }
-            full[row + c * array->rows] = array->data[e];
         }
+    }
+}
+
+std::vector<double> fullValues(const mxArray* array) {
+    if (!array->sparse) return array->data;
+    checkSparse(array);
+    std::vector<double> full(array->rows * array->cols, 0.0);
+    for (std::size_t c = 0; c < array->cols; ++c) {
+        for (int e = array->jc[c]; e < array->jc[c + 1]; ++e) full[array->ir[e] + c * array->rows] = array->data[e];
     }
     return full;
 }
@@ -258,9 +264,15 @@ mxArray* mxCreateSparse_700(int rows, int cols, int nzmax, mxComplexity complexi
                           cols);
     }
     standin::gResultBytes += bytes;
-    mxArray* array = standin::createArray(ArrayClass::Double, static_cast<std::size_t>(rows),
-                                          static_cast<std::size_t>(cols), complexity == mxCOMPLEX, true);
-    array->data.assign(static_cast<std::size_t>(nzmax), 0.0);
+    auto* array = new mxArray_tag{ArrayClass::Double,
+                                  complexity == mxCOMPLEX,
+                                  true,
+                                  static_cast<std::size_t>(rows),
+                                  static_cast<std::size_t>(cols),
+                                  std::vector<double>(static_cast<std::size_t>(nzmax)),
+                                  false,
+                                  {},
+                                  {}};
     array->ir.assign(static_cast<std::size_t>(nzmax), 0);
     array->jc.assign(static_cast<std::size_t>(cols) + 1, 0);
     return array;

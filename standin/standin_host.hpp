@@ -50,10 +50,12 @@ MEXHOST_API mxArray* createText(const std::string& text, ArrayClass cls = ArrayC
 MEXHOST_API void destroyArray(mxArray* array);
 // The same elements read with other dimensions (rows * cols of them).
 MEXHOST_API void reshape(mxArray* array, std::size_t rows, std::size_t cols);
-// The doubles of a double array, column-major; a sparse one filled out with
-// its zeros. Throws std::logic_error when a sparse array is malformed: column
-// starts that decrease or do not end at its entries, rows not ascending
-// within a column, or room for more entries than it holds.
+// Throws std::logic_error when a sparse array is malformed: column starts
+// that decrease or do not end at its room for entries, or rows not ascending
+// within a column.
+MEXHOST_API void checkSparse(const mxArray* array);
+// The doubles of a double array, column-major; a sparse one checked, then
+// filled out with its zeros.
 MEXHOST_API std::vector<double> fullValues(const mxArray* array);
 MEXHOST_API std::vector<double> values(const mxArray* array);
 
