@@ -22,4 +22,4 @@ for program in bench_forward bench_transitions; do
   fi
 done
 
-MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli -q bench/bench_octave.m | tee build-bench/results/bench_octave.txt
+MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli --no-history -q bench/bench_octave.m | tee build-bench/results/bench_octave.txt

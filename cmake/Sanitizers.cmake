@@ -44,6 +44,6 @@ function(add_sanitized_octave_test)
   set(suite ${PROJECT_SOURCE_DIR}/tests/octave)
   add_test(NAME octave_end_to_end_asan
     COMMAND env "LD_PRELOAD=${asan_runtime} ${ubsan_runtime}" ASAN_OPTIONS=detect_leaks=0:suppressions=${PROJECT_SOURCE_DIR}/cmake/asan_suppressions.txt
-            timeout 900 octave-cli --no-gui -q --no-init-file ${suite}/run_octave_tests.m ${OCTAVE_MODULE_DIR} ${suite})
+            timeout 900 octave-cli --no-history --no-gui -q --no-init-file ${suite}/run_octave_tests.m ${OCTAVE_MODULE_DIR} ${suite})
   set_tests_properties(octave_end_to_end_asan PROPERTIES TIMEOUT 960)
 endfunction()

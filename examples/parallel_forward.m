@@ -1,6 +1,6 @@
 % parallel_forward.m  Independent forward recursions in worker processes.
 %
-%   octave-cli examples/parallel_forward.m
+%   octave-cli --no-history examples/parallel_forward.m
 %
 % The modules keep no state between calls, so a batch of independent calls
 % runs unchanged in worker processes. Here each task is the forward

@@ -10,4 +10,4 @@ source tools/setup.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 mapfile -t modules < modules/MODULES
 cmake --build "$build" -j"$(nproc)" --target "${modules[@]/%/_octave}"
-octave-cli --no-gui -q --no-init-file tests/soak_modules.m "$build/octave" "$calls"
+octave-cli --no-history --no-gui -q --no-init-file tests/soak_modules.m "$build/octave" "$calls"
