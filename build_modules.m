@@ -2,7 +2,7 @@ function build_modules (out_dir)
 % BUILD_MODULES  Compile the five modules with this host's own mex command.
 %   BUILD_MODULES puts the compiled modules and their help files in the
 %   folder build_modules_out; BUILD_MODULES (OUT_DIR) puts them in OUT_DIR.
-%   Then addpath (OUT_DIR) to use them.
+%   Then addpath (OUT_DIR) to use them; help (OUT_DIR) lists them.
 %
 %   Runs in GNU Octave (mkoctfile --mex) and in MATLAB (mex, with the
 %   32-bit-compatible array API and a GCC-compatible compiler: gcc on Linux,
@@ -11,8 +11,8 @@ function build_modules (out_dir)
     out_dir = 'build_modules_out';
   end
   root = fileparts (mfilename ('fullpath'));
-  modules = {'Zellmor_mex', 'Zellmor_raw_mex', 'Ortesk_count_mex', 'Ortesk_slots_mex', 'Quivane_mex'};
-  shared_sources = [{fullfile(root, 'host', 'gateway.cpp')}, kernel_sources(root)];
+  modules = text_lines (fullfile (root, 'modules', 'MODULES'));
+  shared_sources = listed_sources (root);
   if ~exist (out_dir, 'dir')
     mkdir (out_dir);
   end
@@ -34,15 +34,36 @@ function build_modules (out_dir)
     copyfile (fullfile (root, 'modules', [name '.m']), out_dir);
   end
   copyfile (fullfile (root, 'toolbox', '*.m'), out_dir);
+  write_contents (root, out_dir);
 end
 
-% Every .cpp file of the kernel folders.
-function sources = kernel_sources (root)
+% The non-empty lines of a text file that are not comments, trimmed.
+function lines = text_lines (file)
+  lines = strtrim (strsplit (fileread (file), sprintf ('\n')));
+  lines = lines(~cellfun ('isempty', lines) & ~strncmp (lines, '#', 1));
+end
+
+% Every .cpp file of the folders in modules/SOURCES. The extra flags that
+% file gives some files only tune their speed, and a single mex call cannot
+% give them to one file alone: they are left to the CMake and package builds.
+function sources = listed_sources (root)
   sources = {};
-  for folder = {'kernel', 'arrays', 'forward', 'transitions', 'assembly'}
-    listing = dir (fullfile (root, folder{1}, '*.cpp'));
-    sources = [sources, cellfun(@(file) fullfile (root, folder{1}, file), {listing.name}, 'UniformOutput', false)];
+  for entry = text_lines (fullfile (root, 'modules', 'SOURCES'))
+    if any (isspace (entry{1}))
+      continue;
+    end
+    listing = dir (fullfile (root, entry{1}, '*.cpp'));
+    sources = [sources, cellfun(@(file) fullfile (root, entry{1}, file), {listing.name}, 'UniformOutput', false)];
   end
+end
+
+% Contents.m, which "help" on the folder prints, with this tree's version.
+function write_contents (root, out_dir)
+  version = text_lines (fullfile (root, 'VERSION'));
+  text = strrep (fileread (fullfile (root, 'modules', 'Contents.m.in')), '@PROJECT_VERSION@', version{1});
+  fid = fopen (fullfile (out_dir, 'Contents.m'), 'w');
+  fwrite (fid, text);
+  fclose (fid);
 end
 
 % Results are compared bit for bit: no contraction into fused multiply-add.

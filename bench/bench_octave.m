@@ -3,7 +3,7 @@
 ## (every subset of L symbols), after checking that both give the same
 ## results. Prints one table per module and draws docs/performance.png.
 ##
-##   MEX_MODULE_DIR=build-bench/octave octave-cli bench/bench_octave.m
+##   MEX_MODULE_DIR=build-bench/octave octave-cli --no-history bench/bench_octave.m
 ##
 ## Without MEX_MODULE_DIR the modules are taken from ../build/octave, next to
 ## this script.

@@ -1,7 +1,7 @@
 % Peak resident memory that one Zellmor_raw_mex call adds to the Octave
 % process, on all subsets of 4 symbols (n = 16) over T = 10^6 steps: the
 % call keeps two columns of state weights, whatever T is.
-%   MEX_MODULE_DIR=build/octave octave-cli -q bench/forward_peak_memory.m
+%   MEX_MODULE_DIR=build/octave octave-cli --no-history -q bench/forward_peak_memory.m
 
 module_dir = getenv('MEX_MODULE_DIR');
 if isempty(module_dir)

@@ -5,7 +5,8 @@
 # docs/performance.png. The console output is also kept in build-bench/results.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DBUILD_BENCHMARKS=ON >/dev/null
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DMEMBERSHIP_MEX_BUILD_TESTS=ON \
+    -DMEMBERSHIP_MEX_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build build-bench -j"$(nproc)"
 mkdir -p build-bench/results
 lscpu | grep -E "^(Model name|CPU\(s\)|Thread|Core|Socket)" | tee build-bench/results/machine.txt
@@ -21,4 +22,4 @@ for program in bench_forward bench_transitions; do
   fi
 done
 
-MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli -q bench/bench_octave.m | tee build-bench/results/bench_octave.txt
+MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli --no-history -q bench/bench_octave.m | tee build-bench/results/bench_octave.txt

@@ -1,15 +1,13 @@
-# The robustness builds. MEX_SANITIZE instruments every target with
-# AddressSanitizer and UndefinedBehaviorSanitizer and makes the first finding
-# fatal, so that a test run cannot pass over one. MEX_FUZZ (clang) adds the
-# coverage hooks libFuzzer needs and the fuzz targets in fuzz/.
-option(MEX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer, stopping at the first finding" OFF)
-option(MEX_FUZZ "Build the libFuzzer targets in fuzz/ (clang; implies MEX_SANITIZE)" OFF)
-
-if(MEX_FUZZ)
-  set(MEX_SANITIZE ON)
+# The robustness builds. MEMBERSHIP_MEX_SANITIZE instruments every target
+# with AddressSanitizer and UndefinedBehaviorSanitizer and makes the first
+# finding fatal, so that a test run cannot pass over one.
+# MEMBERSHIP_MEX_FUZZ (clang) adds the coverage hooks libFuzzer needs and the
+# fuzz targets in fuzz/.
+if(MEMBERSHIP_MEX_FUZZ)
+  set(MEMBERSHIP_MEX_SANITIZE ON)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
-if(MEX_SANITIZE)
+if(MEMBERSHIP_MEX_SANITIZE)
   # float-cast-overflow is not part of GCC's "undefined": a double cast to an
   # integer it does not fit is exactly the mistake an unchecked input makes.
   set(MEX_SANITIZERS address,undefined,float-cast-overflow)
@@ -20,7 +18,7 @@ endif()
 # Targets that need the rest of the project: call once every module and test
 # is defined.
 function(add_sanitizer_targets)
-  if(MEX_SANITIZE AND BUILD_TESTING)
+  if(MEMBERSHIP_MEX_SANITIZE AND MEMBERSHIP_MEX_TESTS)
     # What these two check is the shipped build: the sanitized modules need
     # the sanitizer runtimes, and octave-cli cannot load them unpreloaded.
     file(WRITE ${PROJECT_BINARY_DIR}/CTestCustom.cmake
@@ -29,7 +27,7 @@ function(add_sanitizer_targets)
       add_sanitized_octave_test()
     endif()
   endif()
-  if(MEX_FUZZ)
+  if(MEMBERSHIP_MEX_FUZZ)
     add_subdirectory(${PROJECT_SOURCE_DIR}/fuzz ${PROJECT_BINARY_DIR}/fuzz)
   endif()
 endfunction()
@@ -46,6 +44,6 @@ function(add_sanitized_octave_test)
   set(suite ${PROJECT_SOURCE_DIR}/tests/octave)
   add_test(NAME octave_end_to_end_asan
     COMMAND env "LD_PRELOAD=${asan_runtime} ${ubsan_runtime}" ASAN_OPTIONS=detect_leaks=0:suppressions=${PROJECT_SOURCE_DIR}/cmake/asan_suppressions.txt
-            timeout 900 octave-cli --no-gui -q --no-init-file ${suite}/run_octave_tests.m ${OCTAVE_MODULE_DIR} ${suite})
+            timeout 900 octave-cli --no-history --no-gui -q --no-init-file ${suite}/run_octave_tests.m ${OCTAVE_MODULE_DIR} ${suite})
   set_tests_properties(octave_end_to_end_asan PROPERTIES TIMEOUT 960)
 endfunction()

@@ -35,4 +35,4 @@ set_target_properties(mexhost_standin_forward PROPERTIES
   OUTPUT_NAME mex LINKER_LANGUAGE CXX RUNTIME_OUTPUT_DIRECTORY ${WINDOWS_HOST_DIR})
 
 # The benchmarks compare against the native test oracle, which is not built here.
-set(BUILD_BENCHMARKS OFF)
+set(MEMBERSHIP_MEX_BUILD_BENCHMARKS OFF)

@@ -1,6 +1,6 @@
 % demo.m  A first tour of the five modules.
 %
-%   octave-cli examples/demo.m
+%   octave-cli --no-history examples/demo.m
 %
 % The modules are looked up in the folder named by the environment variable
 % MEX_MODULE_DIR, else in build/octave next to this folder.

@@ -1,6 +1,6 @@
 % parallel_forward.m  Independent forward recursions in worker processes.
 %
-%   octave-cli examples/parallel_forward.m
+%   octave-cli --no-history examples/parallel_forward.m
 %
 % The modules keep no state between calls, so a batch of independent calls
 % runs unchanged in worker processes. Here each task is the forward
@@ -10,6 +10,17 @@
 % (Debian: octave-parallel), and the two sets of results are compared bit
 % for bit. The modules are looked up as in demo.m: in MEX_MODULE_DIR, else
 % in build/octave next to this folder.
+%
+% When MEX_CLUSTER_HOSTS names machines (comma-separated) that each run a
+% server of the parallel package, the batch also runs across them with
+% netcellfun, and those results are compared too:
+%
+%   MEX_CLUSTER_HOSTS=node1,node2 octave-cli --no-history examples/parallel_forward.m
+%
+% Each machine needs the module folder at the same path as this one (a
+% shared file system, or the same build in the same place). The connections
+% use TLS when MEX_CLUSTER_TLS is 1, and no authentication otherwise (see
+% "Running across machines" in README.md).
 
 module_dir = getenv('MEX_MODULE_DIR');
 if isempty(module_dir)
@@ -36,10 +47,39 @@ tasks = arrayfun(@(k) rand(L, T), 1:16, 'UniformOutput', false);
 forward = @(O) Zellmor_mex(T, O, S, P);
 
 serial = cellfun(forward, tasks, 'UniformOutput', false);
+
+% The workers already share out the cores: OMP_NUM_THREADS=1 caps the
+% module's threads per worker process. The workers are forked from this
+% process and inherit its environment, which is put back afterwards.
+threads = getenv('OMP_NUM_THREADS');
+setenv('OMP_NUM_THREADS', '1');
 workers = parcellfun(nproc, forward, tasks, 'UniformOutput', false, 'VerboseLevel', 0);
+if isempty(threads)
+  unsetenv('OMP_NUM_THREADS');
+else
+  setenv('OMP_NUM_THREADS', threads);
+end
 
 fprintf('%d tasks over %d states, T = %d, in this process and in %d workers\n', numel(tasks), 2^L, T, nproc);
 if ~isequal(serial, workers)
   error('parallel_forward: the workers'' results differ from the serial ones');
 end
 fprintf('results identical bit for bit\n');
+
+hosts = getenv('MEX_CLUSTER_HOSTS');
+if ~isempty(hosts)
+  hosts = strsplit(hosts, ',');
+  cluster = pconnect(hosts, struct('use_tls', strcmp(getenv('MEX_CLUSTER_TLS'), '1')));
+  % Each server runs its share in as many worker processes as it has cores,
+  % forked from its own session: that session gets the module folder and
+  % the cap on the module's threads per worker process.
+  reval(sprintf('addpath(''%s''); setenv(''OMP_NUM_THREADS'', ''1'');', make_absolute_filename(module_dir)), ...
+        cluster(2:end));
+  remote = netcellfun(cluster, forward, tasks, 'UniformOutput', false, 'VerboseLevel', 0);
+  sclose(cluster);
+  fprintf('the same tasks across the cluster of %s\n', strjoin(hosts, ', '));
+  if ~isequal(serial, remote)
+    error('parallel_forward: the cluster''s results differ from the serial ones');
+  end
+  fprintf('results identical bit for bit\n');
+end

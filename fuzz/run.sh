@@ -8,11 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 modules=("${@:2}")
-[ ${#modules[@]} -gt 0 ] || modules=(Zellmor_mex Zellmor_raw_mex Ortesk_count_mex Ortesk_slots_mex Quivane_mex)
+[ ${#modules[@]} -gt 0 ] || mapfile -t modules < modules/MODULES
 
 MEX_FUZZ_TOOLS=1 source tools/setup.sh
-CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DMEX_FUZZ=ON -DBUILD_TESTING=OFF -DBUILD_BENCHMARKS=OFF \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DMEMBERSHIP_MEX_FUZZ=ON -DMEMBERSHIP_MEX_BUILD_TESTS=OFF \
+    -DMEMBERSHIP_MEX_BUILD_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_targets
 build-fuzz/fuzz/make_fuzz_seeds build-fuzz/seeds
 

@@ -19,3 +19,6 @@
 %   Errors have identifiers Ortesk_count_mex:<reason>.
 %
 %   See also Ortesk_slots_mex, Quivane_mex.
+
+%!assert (Ortesk_count_mex ([], [0 0; 1 0; 0 1; 1 1]), [3; 3])
+%!error id=Ortesk_count_mex:notRealDouble Ortesk_count_mex ([], int32 ([0 0; 1 0; 0 1; 1 1]))

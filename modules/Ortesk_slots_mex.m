@@ -23,3 +23,8 @@
 %   rather than leaving codes outside their buckets.
 %
 %   See also Ortesk_count_mex, Quivane_mex.
+
+%!shared S
+%! S = [0 0; 1 0; 0 1; 1 1];
+%!assert (Ortesk_slots_mex ([], S, [3; 3]), [1000001 3000002 3000003 2000002 3000001 3000003])
+%!error id=Ortesk_slots_mex:countMismatch Ortesk_slots_mex ([], S, [3; 2])

@@ -36,3 +36,9 @@
 %   Quivane_mex:badSymbol, Quivane_mex:badCode or Quivane_mex:badForm.
 %
 %   See also Ortesk_count_mex, Ortesk_slots_mex.
+
+%!shared codes, cum
+%! codes = [1000001 3000002 3000003 2000002 3000001 3000003];
+%! cum = [3; 6];
+%!assert (Quivane_mex (zeros (1, 3), [0.25 0.75], [1; 2], codes, cum), [0.25 0 0; 0 0.75 0; 0.75 0.25 1])
+%!error id=Quivane_mex:badSymbol Quivane_mex (zeros (1, 3), [0.25 0.75], 3, codes, cum)

@@ -24,3 +24,9 @@
 %   Zellmor_mex:badStepCount or Zellmor_mex:badPredecessor.
 %
 %   See also Zellmor_raw_mex, Ortesk_count_mex.
+
+%!shared S, P
+%! S = [0 0; 1 0; 0 1; 1 1];
+%! P = [-1 -1; 1 -1; -1 1; 3 2];
+%!assert (Zellmor_mex (3, ones (2, 3), S, P), [0; 0.125; 0.125; 0.75])
+%!error id=Zellmor_mex:badStepCount Zellmor_mex (0, ones (2, 3), S, P)

@@ -24,3 +24,9 @@
 %   Zellmor_raw_mex:badStepCount or Zellmor_raw_mex:badPredecessor.
 %
 %   See also Zellmor_mex.
+
+%!shared S, P
+%! S = [0 0; 1 0; 0 1; 1 1];
+%! P = [-1 -1; 1 -1; -1 1; 3 2];
+%!assert (Zellmor_raw_mex (3, ones (2, 3), S, P), [0; 1; 1; 6])
+%!error id=Zellmor_raw_mex:badPredecessor Zellmor_raw_mex (3, ones (2, 3), S, [P(1:3,:); 3 0])

@@ -3,7 +3,7 @@
 ## grows between the first and the last thousand calls or a call's outcome
 ## ever differs from its first.
 ##
-##   octave-cli --no-gui -q --no-init-file tests/soak_modules.m MODULE_DIR [CALLS]
+##   octave-cli --no-history --no-gui -q --no-init-file tests/soak_modules.m MODULE_DIR [CALLS]
 ##
 ## CALLS per module defaults to 10000. The last line printed is
 ## "soak: N passed, M failed"; the exit status is 1 when any module failed.

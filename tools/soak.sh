@@ -8,6 +8,6 @@ build=${1:-build}
 calls=${2:-10000}
 source tools/setup.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-modules=(Zellmor_mex Zellmor_raw_mex Ortesk_count_mex Ortesk_slots_mex Quivane_mex)
+mapfile -t modules < modules/MODULES
 cmake --build "$build" -j"$(nproc)" --target "${modules[@]/%/_octave}"
-octave-cli --no-gui -q --no-init-file tests/soak_modules.m "$build/octave" "$calls"
+octave-cli --no-history --no-gui -q --no-init-file tests/soak_modules.m "$build/octave" "$calls"

@@ -12,6 +12,7 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 # under ASan and UBSan, whose summary closes the log.
 bash tools/soak.sh build
 bash fuzz/run.sh "${MEX_FUZZ_SECONDS:-20}"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEX_SANITIZE=ON -DBUILD_BENCHMARKS=OFF >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMEMBERSHIP_MEX_SANITIZE=ON \
+    -DMEMBERSHIP_MEX_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan -j"$(nproc)"
 ctest --test-dir build-asan --output-on-failure -j"$(nproc)"

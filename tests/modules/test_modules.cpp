@@ -143,6 +143,14 @@ TEST(Modules, EveryDeclaredRejectionHasACall) {
     for (const std::string& id : declared) EXPECT_TRUE(caused.count(id)) << id << " has no call in the table";
 }
 
+// The contracts cover the modules modules/MODULES lists, in its order.
+TEST(Modules, AContractForEveryBuiltModule) {
+    std::string names;
+    for (const contract::Module* module : contract::kModules)
+        names += std::string(names.empty() ? "" : ",") + module->name;
+    EXPECT_EQ(names, MEX_MODULE_LIST);
+}
+
 TEST(Modules, RobustnessDocListsEveryRejection) {
     std::ifstream in(ROBUSTNESS_DOC);
     const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

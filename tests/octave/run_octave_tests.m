@@ -1,6 +1,6 @@
 ## Runs the Octave end-to-end tests against a folder of built modules:
 ##
-##   octave-cli --no-gui -q --no-init-file run_octave_tests.m MODULE_DIR [TEST_DIR]
+##   octave-cli --no-history --no-gui -q --no-init-file run_octave_tests.m MODULE_DIR [TEST_DIR]
 ##
 ## or, from a session, set module_dir (and optionally test_dir) and run this
 ## script. TEST_DIR defaults to the folder of this script. Every test_*.m there

@@ -15,3 +15,24 @@
 %!   assert (exist (name) == 3, "%s is not a compiled module", name);
 %! endfor
 
+
+## help on the module folder prints its Contents.m: every module of
+## modules/MODULES, each with its own H1 line word for word, and this tree's
+## version. An installed package keeps Contents.m one folder above the
+## compiled modules, which sit in a folder of their own per architecture.
+%!test
+%! source_root = fullfile (fileparts (file_in_loadpath ("test_help.m")), "..", "..");
+%! text_of = @(file) strtrim (strsplit (fileread (fullfile (source_root, file)), "\n"));
+%! folder = fileparts (which ("Zellmor_mex"));
+%! if (! exist (fullfile (folder, "Contents.m"), "file"))
+%!   folder = fileparts (folder);
+%! endif
+%! contents = evalc (["help " folder]);
+%! version = text_of ("VERSION");
+%! assert (index (contents, ["Version " version{1}]) > 0, "Contents.m lacks version %s", version{1});
+%! modules = text_of (fullfile ("modules", "MODULES"));
+%! for name = modules(! cellfun ("isempty", modules))
+%!   h1 = regexp (get_help_text (name{1}), '^\s*\S+\s+([^\n]*)', "tokens", "once"){1};
+%!   entry = ['\n\s*' name{1} '\s+- ' regexptranslate("escape", h1) '\n'];
+%!   assert (! isempty (regexp (contents, entry, "once")), "help %s does not list %s as '%s'", folder, name{1}, h1);
+%! endfor
