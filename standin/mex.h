@@ -43,6 +43,7 @@ MEXHOST_API bool mxIsClass(const mxArray* array, const char* name);
 MEXHOST_API const char* mxGetClassName(const mxArray* array);
 MEXHOST_API void* mxCalloc(std::size_t count, std::size_t size);
 MEXHOST_API mxArray* mxCreateDoubleMatrix_700(int rows, int cols, mxComplexity complexity);
+MEXHOST_API mxArray* mxCreateString(const char* text);
 MEXHOST_API mxArray* mxCreateSparse_700(int rows, int cols, int nzmax, mxComplexity complexity);
 MEXHOST_API int* mxGetIr_700(const mxArray* array);
 MEXHOST_API int* mxGetJc_700(const mxArray* array);

@@ -9,11 +9,17 @@
 #endif
 
 #include <algorithm>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+// Octave's flag under its name and type, so that the modules find it as they
+// find Octave's; positive while a Ctrl-C waits.
+extern "C" MEXHOST_API sig_atomic_t octave_interrupt_state;
+sig_atomic_t octave_interrupt_state = 0;
 
 struct mxArray_tag {
     standin::ArrayClass cls;
@@ -160,6 +166,8 @@ std::size_t releaseScratch() {
 
 void setMemoryLimit(std::size_t bytes) { gMemoryLimit = bytes; }
 
+void setInterrupt(bool raised) { *static_cast<volatile sig_atomic_t*>(&octave_interrupt_state) = raised ? 1 : 0; }
+
 CallOutcome callGateway(MexFunction fn, const char* name, int nlhs, const std::vector<const mxArray*>& inputs) {
     releaseScratch();
     CallOutcome outcome;
@@ -289,6 +297,8 @@ int mxGetString_700(const mxArray* array, char* text, int size) {
     text[copied] = '\0';
     return copied == length ? 0 : 1;
 }
+
+mxArray* mxCreateString(const char* text) { return standin::createText(text); }
 
 void mxDestroyArray(mxArray* array) { standin::destroyArray(array); }
 

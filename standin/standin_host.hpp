@@ -78,6 +78,11 @@ constexpr const char* kHostOutOfMemory = "standin:outOfMemory";
 // kHostOutOfMemory, as a host with that much memory would. Default: no limit.
 MEXHOST_API void setMemoryLimit(std::size_t bytes);
 
+// Raises or lowers the interrupt flag the stand-in exports under Octave's
+// name, octave_interrupt_state, as Ctrl-C and the host's handling of it
+// would; any thread may call it, the modules read it from theirs.
+MEXHOST_API void setInterrupt(bool raised);
+
 }  // namespace standin
 
 #endif
