@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/interrupt.hpp"
+#include "kernel/interrupt.hpp"
 #include "kernel/scratch.hpp"
 
 namespace host {
@@ -30,6 +32,7 @@ void rejectWith(const char* module, const char* mnemonic, const char* format, ..
     va_start(args, format);
     std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
+    if (std::strcmp(mnemonic, contract::kInterrupted.mnemonic) == 0) endInterruptedCall(id, message);
     mexErrMsgIdAndTxt(id, "%s", message);
     std::abort();  // the host's error call does not return
 }
@@ -156,6 +159,13 @@ void reject(const contract::Module& module, const Fault& fault) {
         rejectWith(module.name, fault.mnemonic, "Input %zu (%s)%s%s", slot + 1, name, joint, fault.detail);
     }
     rejectWith(module.name, fault.mnemonic, "%s", fault.detail);
+}
+
+void rejectOnInterrupt(const contract::Module& module) {
+    if (!interruptRequested()) return;
+    Fault fault;
+    setInterrupted(fault);
+    reject(module, fault);
 }
 
 double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int slot) {

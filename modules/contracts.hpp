@@ -72,6 +72,8 @@ inline constexpr Rejection kCallRejections[] = {
 };
 
 inline constexpr Rejection kOutOfMemory = {"outOfMemory", "the host could not provide the call's scratch"};
+// Where the host has a Ctrl-C flag the modules can find (Octave, MATLAB).
+inline constexpr Rejection kInterrupted = {"interrupted", "Ctrl-C stopped the call before its end"};
 
 inline constexpr Input kForwardInputs[] = {
     {"T", "the step count", InputKind::Numbers},
@@ -82,6 +84,7 @@ inline constexpr Input kForwardInputs[] = {
 inline constexpr Output kForwardOutputs[] = {{"F", "the state weights of step T"}};
 inline constexpr Rejection kForwardRejections[] = {
     kOutOfMemory,
+    kInterrupted,
     {"badStepCount", "T is not a whole number from 1 to 2^31 - 1"},
     {"observationsTooShort", "O has fewer than L x T elements"},
     {"predecessorsTooShort", "P has fewer than n x K elements"},

@@ -13,6 +13,7 @@ inline void forwardGateway(const contract::Module& module, bool normalize, int n
     ForwardPlan plan{};
     Fault fault;
     if (!planForward(inputs, &plan, &fault)) host::reject(module, fault);
+    host::rejectOnInterrupt(module);
     const std::int32_t n = inputs.membership.rows;
     if (n == 0) {
         host::createResult(plhs, 0, 1);

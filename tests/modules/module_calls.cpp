@@ -37,8 +37,10 @@ standin::CallOutcome run(const Call& call) {
     std::vector<std::vector<double>> before;
     for (const mxArray* in : call.inputs) before.push_back(standin::values(in));
     standin::setMemoryLimit(call.memoryLimit);
+    standin::setInterrupt(call.interrupted);
     standin::CallOutcome outcome =
         standin::callGateway(module(call.module), call.module.c_str(), call.nlhs, call.inputs);
+    standin::setInterrupt(false);
     standin::setMemoryLimit(SIZE_MAX);
     for (std::size_t i = 0; i < call.inputs.size(); ++i) {
         EXPECT_TRUE(sameBits(standin::values(call.inputs[i]), before[i])) << call.module << " changed input " << i + 1;

@@ -30,6 +30,7 @@ struct Call {
     std::vector<const mxArray*> inputs;
     int nlhs = 1;
     std::size_t memoryLimit = SIZE_MAX;  // bytes the host hands out during the call
+    bool interrupted = false;            // the host holds a Ctrl-C as the call starts
 };
 
 // True when both hold the same doubles bit for bit (NaN payloads, -0.0).

@@ -76,6 +76,10 @@ std::vector<Rejection> callShapeRejections() {
                              },
                              id("outOfMemory")});
         }
+        if (declares(*module, "interrupted")) {
+            table.push_back({"Ctrl-C held by the host as the call starts",
+                             changed(name, [](Call& c, Example&) { c.interrupted = true; }), id("interrupted")});
+        }
     }
     return table;
 }
