@@ -7,6 +7,7 @@
 
 #include "assembly/listed_codes.hpp"
 #include "assembly/transition_matrix.hpp"
+#include "kernel/interrupt.hpp"
 #include "kernel/scratch.hpp"
 
 namespace {
@@ -22,12 +23,13 @@ std::int64_t* startsFromCounts(std::int64_t* counts, std::int32_t keys) {
 
 }  // namespace
 
-SparseColumns assembleSparseTransitionMatrix(const AssemblyInputs& in) {
+bool assembleSparseTransitionMatrix(const AssemblyInputs& in, SparseColumns* out, Fault* fault) {
     const std::int32_t size = in.matrixSize;
+    InterruptPoll poll;
     auto* rowStart = scratchArray<std::int64_t>(static_cast<std::size_t>(size) + 1);
     auto* columnStart = scratchArray<std::int64_t>(static_cast<std::size_t>(size) + 1);
     std::int64_t visits = 0;
-    forEachListedCode(in, [&](Cell cell, double) {
+    forEachListedCode(in, poll, [&](Cell cell, double) {
         ++rowStart[cell.to];
         ++columnStart[cell.from];
         ++visits;
@@ -37,7 +39,7 @@ SparseColumns assembleSparseTransitionMatrix(const AssemblyInputs& in) {
 
     auto* columnByRow = scratchArray<std::int32_t>(static_cast<std::size_t>(visits));
     auto* weightByRow = scratchArray<double>(static_cast<std::size_t>(visits));
-    forEachListedCode(in, [&](Cell cell, double weight) {
+    forEachListedCode(in, poll, [&](Cell cell, double weight) {
         const std::int64_t at = rowFill[cell.to - 1]++;
         columnByRow[at] = cell.from - 1;
         weightByRow[at] = weight;
@@ -45,6 +47,7 @@ SparseColumns assembleSparseTransitionMatrix(const AssemblyInputs& in) {
     SparseColumns matrix{columnStart, scratchArray<std::int32_t>(static_cast<std::size_t>(visits)),
                          scratchArray<double>(static_cast<std::size_t>(visits)), 0};
     for (std::int32_t row = 0; row < size; ++row) {
+        if (poll.stop(rowStart[row + 1] - rowStart[row] + 1)) break;
         for (std::int64_t e = rowStart[row]; e < rowStart[row + 1]; ++e) {
             const std::int64_t at = columnFill[columnByRow[e]]++;
             matrix.rowIndex[at] = row;
@@ -56,6 +59,7 @@ SparseColumns assembleSparseTransitionMatrix(const AssemblyInputs& in) {
     // run in place, unless it is exactly 0.
     std::int64_t columnEnd = 0;
     for (std::int32_t column = 0; column < size; ++column) {
+        if (poll.stop(columnStart[column + 1] - columnEnd + 1)) break;
         std::int64_t e = columnEnd;
         columnEnd = columnStart[column + 1];
         columnStart[column] = matrix.entries;
@@ -69,6 +73,11 @@ SparseColumns assembleSparseTransitionMatrix(const AssemblyInputs& in) {
             ++matrix.entries;
         }
     }
+    if (poll.stopped()) {
+        setInterrupted(*fault);
+        return false;
+    }
     columnStart[size] = matrix.entries;
-    return matrix;
+    *out = matrix;
+    return true;
 }

@@ -14,7 +14,7 @@ bool isCodeWithin(double code, std::int32_t matrixSize) {
     return cell.to >= 1 && cell.to <= matrixSize && cell.from >= 1 && cell.from <= matrixSize;
 }
 
-bool checkSymbol(const AssemblyInputs& in, std::int32_t i, Fault* fault) {
+bool checkSymbol(const AssemblyInputs& in, std::int32_t i, InterruptPoll& poll, Fault* fault) {
     double symbol = in.symbolList.data[i];
     const std::int64_t cumCount = in.bucketEnds.count;
     const std::int64_t weightCount = in.weights.count;
@@ -36,16 +36,22 @@ bool checkSymbol(const AssemblyInputs& in, std::int32_t i, Fault* fault) {
                  l, static_cast<long long>(in.codes.count), bucket.first, bucket.end);
         return false;
     }
-    for (auto p = static_cast<std::int64_t>(bucket.first); p < static_cast<std::int64_t>(bucket.end); ++p) {
-        double code = in.codes.data[p];
-        if (!isCodeWithin(code, in.matrixSize)) {
-            setFault(*fault, "badCode", "codes",
-                     "element %lld, in the bucket of symbol %d, must be a code to*1000000+from with to and from from 1 "
-                     "to %d; found %.17g.",
-                     static_cast<long long>(p + 1), l, in.matrixSize, code);
-            return false;
+    auto p = static_cast<std::int64_t>(bucket.first);
+    const auto end = static_cast<std::int64_t>(bucket.end);
+    do {
+        const std::int64_t blockEnd = end - p > kCodeBlock ? p + kCodeBlock : end;
+        if (poll.stop(blockEnd - p + 1)) return false;
+        for (; p < blockEnd; ++p) {
+            double code = in.codes.data[p];
+            if (!isCodeWithin(code, in.matrixSize)) {
+                setFault(*fault, "badCode", "codes",
+                         "element %lld, in the bucket of symbol %d, must be a code to*1000000+from with to and from "
+                         "from 1 to %d; found %.17g.",
+                         static_cast<long long>(p + 1), l, in.matrixSize, code);
+                return false;
+            }
         }
-    }
+    } while (p < end);
     return true;
 }
 
@@ -57,16 +63,23 @@ std::int32_t listedSymbolCount(const AssemblyInputs& in) {
 
 bool checkAssemblyInputs(const AssemblyInputs& in, Fault* fault) {
     const std::int32_t M = listedSymbolCount(in);
+    InterruptPoll poll;
     for (std::int32_t i = 0; i < M; ++i) {
-        if (!checkSymbol(in, i, fault)) return false;
+        if (!checkSymbol(in, i, poll, fault)) {
+            if (poll.stopped()) setInterrupted(*fault);
+            return false;
+        }
     }
     return true;
 }
 
-void assembleTransitionMatrix(const AssemblyInputs& in, double* A) {
+bool assembleTransitionMatrix(const AssemblyInputs& in, double* A, Fault* fault) {
     const std::int64_t rows = in.matrixSize;
-    forEachListedCode(in, [A, rows](Cell cell, double weight) {
+    InterruptPoll poll;
+    forEachListedCode(in, poll, [A, rows](Cell cell, double weight) {
         double& entry = A[(cell.to - 1) + (cell.from - 1) * rows];
         entry = entry + weight;
     });
+    if (poll.stopped()) setInterrupted(*fault);
+    return !poll.stopped();
 }

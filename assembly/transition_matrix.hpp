@@ -23,17 +23,19 @@ std::int32_t listedSymbolCount(const AssemblyInputs& in);
 
 // Validates every listed symbol, its bucket bounds and each code in its
 // bucket; fills fault and returns false on the first that is outside the
-// contract. Reads nothing outside the inputs.
+// contract, or when Ctrl-C stops the check. Reads nothing outside the inputs.
 bool checkAssemblyInputs(const AssemblyInputs& in, Fault* fault);
 
 // Checked inputs and the zero-filled matrixSize x matrixSize result A -> for
 // each listed symbol in list order, adds its weight to A(to, from) for each
-// code of its bucket, in bucket order, one addition at a time.
-void assembleTransitionMatrix(const AssemblyInputs& in, double* A);
+// code of its bucket, in bucket order, one addition at a time. False, with
+// fault filled and A partly added, when Ctrl-C stopped it.
+bool assembleTransitionMatrix(const AssemblyInputs& in, double* A, Fault* fault);
 
-// Checked inputs -> the matrix assembleTransitionMatrix makes, in compressed
-// columns: each cell's weights added from 0.0 in the same order, cells whose
-// sum is exactly 0 left out. Host scratch: O(matrixSize + codes visited).
-SparseColumns assembleSparseTransitionMatrix(const AssemblyInputs& in);
+// Checked inputs -> into *matrix, the one assembleTransitionMatrix makes, in
+// compressed columns: each cell's weights added from 0.0 in the same order,
+// cells whose sum is exactly 0 left out. False, with fault filled, when
+// Ctrl-C stopped it. Host scratch: O(matrixSize + codes visited).
+bool assembleSparseTransitionMatrix(const AssemblyInputs& in, SparseColumns* matrix, Fault* fault);
 
 #endif

@@ -31,7 +31,8 @@ struct Membership {
 };
 
 Membership withCounts(std::string name, std::int32_t a, std::int32_t L, std::vector<double> S) {
-    double* counts = countTransitions(S.data(), a, L);
+    Fault fault;
+    double* counts = countTransitions(S.data(), a, L, &fault);
     Membership m{std::move(name), a, L, std::move(S), std::vector<double>(counts, counts + L)};
     standin::releaseScratch();
     return m;
@@ -76,7 +77,10 @@ void timeTransitions(benchmark::State& state, const Membership& m, Body body) {
 void registerWalks(const Membership& m, bool withCodes) {
     const Membership* p = &m;
     benchmark::RegisterBenchmark(("count/kernel/" + m.name).c_str(), [p](benchmark::State& state) {
-        timeTransitions(state, *p, [p] { benchmark::DoNotOptimize(countTransitions(p->S.data(), p->a, p->L)); });
+        timeTransitions(state, *p, [p] {
+            Fault fault;
+            benchmark::DoNotOptimize(countTransitions(p->S.data(), p->a, p->L, &fault));
+        });
     })->Unit(benchmark::kMillisecond);
     if (!withCodes) return;
     // The literal walk takes seconds and keeps every pair's scratch until
@@ -149,7 +153,7 @@ void registerAssembly(const AssemblyCase& c) {
             mxArray* A = standin::createDouble(p->inputs.matrixSize, p->inputs.matrixSize);
             Fault fault;
             if (!checkAssemblyInputs(p->inputs, &fault)) std::abort();
-            assembleTransitionMatrix(p->inputs, mxGetPr(A));
+            if (!assembleTransitionMatrix(p->inputs, mxGetPr(A), &fault)) std::abort();
             benchmark::DoNotOptimize(mxGetPr(A));
             standin::destroyArray(A);
         }

@@ -8,8 +8,11 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     Fault fault;
     if (!checkAssemblyInputs(inputs, &fault)) host::reject(module, fault);
     if (args.word(5, contract::kFullForm) == contract::kSparseForm) {
-        host::returnSparse(plhs, inputs.matrixSize, assembleSparseTransitionMatrix(inputs));
+        SparseColumns matrix{};
+        if (!assembleSparseTransitionMatrix(inputs, &matrix, &fault)) host::reject(module, fault);
+        host::returnSparse(plhs, inputs.matrixSize, matrix);
         return;
     }
-    assembleTransitionMatrix(inputs, host::createResult(plhs, inputs.matrixSize, inputs.matrixSize));
+    double* A = host::createResult(plhs, inputs.matrixSize, inputs.matrixSize);
+    if (!assembleTransitionMatrix(inputs, A, &fault)) host::reject(module, fault);
 }

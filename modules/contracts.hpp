@@ -103,7 +103,7 @@ inline constexpr Input kCountInputs[] = {
     {"S", "the membership matrix", InputKind::Numbers},
 };
 inline constexpr Output kCountOutputs[] = {{"counts", "the transitions under each symbol"}};
-inline constexpr Rejection kCountRejections[] = {kOutOfMemory};
+inline constexpr Rejection kCountRejections[] = {kOutOfMemory, kInterrupted};
 inline constexpr Module kOrteskCount = {"Ortesk_count_mex", kCountInputs, kCountOutputs, kCallRejections,
                                         kCountRejections};
 
@@ -115,6 +115,7 @@ inline constexpr Input kSlotsInputs[] = {
 inline constexpr Output kSlotsOutputs[] = {{"codes", "the transition codes, bucketed by symbol"}};
 inline constexpr Rejection kSlotsRejections[] = {
     kOutOfMemory,
+    kInterrupted,
     {"tooManyStates", "S has more than 2148 rows, the limit of the 32-bit code"},
     {"countsTooShort", "counts has fewer than L elements"},
     {"badCount", "a count is not a whole number from 0 to 2^31 - 1"},
@@ -139,6 +140,7 @@ inline constexpr Input kAssemblyInputs[] = {
 inline constexpr Output kAssemblyOutputs[] = {{"A", "the weighted transition matrix"}};
 inline constexpr Rejection kAssemblyRejections[] = {
     kOutOfMemory,
+    kInterrupted,
     {"badForm", "form is not the text \"full\" or \"sparse\""},
     {"badSymbol", "a listed symbol is not a whole number from 1 to the entries of w and cum"},
     {"badBucket", "the cum entries bounding a listed symbol's bucket are out of range"},

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "kernel/interrupt.hpp"
 #include "kernel/scratch.hpp"
 #include "transitions/row_index.hpp"
 
@@ -30,32 +31,42 @@ inline TransitionKind classifyPair(const double* toRow, const double* fromRow, s
 // Walks every ordered pair (to, from) of rows 1 .. a-1 of S (a x L,
 // column-major), to ascending then from ascending, and calls
 // onEvent(to, from, symbol) for each event: one for an AddsSymbol pair, one
-// per 1.0 entry of the to-row (ascending) for a SameState pair. Scratch: a
-// row-major copy of S and one list of L positions, taken once per call.
+// per 1.0 entry of the to-row (ascending) for a SameState pair; stops early
+// when poll does. Scratch: a row-major copy of S and one list of L
+// positions, taken once per call.
 template <class OnEvent>
-void enumerateTransitionsPairwise(const double* S, std::int32_t a, std::int32_t L, OnEvent&& onEvent) {
+void enumerateTransitionsPairwise(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll,
+                                  OnEvent&& onEvent) {
     if (a <= 1) return;
     auto* rows = scratchArray<double>(static_cast<std::size_t>(a) * static_cast<std::size_t>(L));
     for (std::int32_t c = 0; c < L; ++c) {
+        if (poll.stop(a)) return;
         for (std::int32_t r = 0; r < a; ++r) {
             rows[static_cast<std::int64_t>(r) * L + c] = S[r + static_cast<std::int64_t>(c) * a];
         }
     }
     auto* members = scratchArray<std::int32_t>(static_cast<std::size_t>(L));
+    // One to-row's pairs may take seconds: the flag is polled between blocks
+    // of them, never inside classifyPair's loop.
+    constexpr std::int32_t kPairBlock = 1 << 12;
     for (std::int32_t to = 1; to < a; ++to) {
         const double* toRow = rows + static_cast<std::int64_t>(to) * L;
         std::int32_t memberCount = 0;
         for (std::int32_t c = 0; c < L; ++c) {
             if (toRow[c] == 1.0) members[memberCount++] = c;
         }
-        for (std::int32_t from = 1; from < a; ++from) {
-            std::int32_t added = 0;
-            switch (classifyPair(toRow, rows + static_cast<std::int64_t>(from) * L, L, &added)) {
-                case TransitionKind::AddsSymbol: onEvent(to, from, added); break;
-                case TransitionKind::SameState:
-                    for (std::int32_t m = 0; m < memberCount; ++m) onEvent(to, from, members[m]);
-                    break;
-                case TransitionKind::NoTransition: break;
+        for (std::int32_t from = 1; from < a;) {
+            const std::int32_t blockEnd = a - from > kPairBlock ? from + kPairBlock : a;
+            if (poll.stop(static_cast<std::int64_t>(blockEnd - from) * (L + 1))) return;
+            for (; from < blockEnd; ++from) {
+                std::int32_t added = 0;
+                switch (classifyPair(toRow, rows + static_cast<std::int64_t>(from) * L, L, &added)) {
+                    case TransitionKind::AddsSymbol: onEvent(to, from, added); break;
+                    case TransitionKind::SameState:
+                        for (std::int32_t m = 0; m < memberCount; ++m) onEvent(to, from, members[m]);
+                        break;
+                    case TransitionKind::NoTransition: break;
+                }
             }
         }
     }
@@ -65,26 +76,31 @@ void enumerateTransitionsPairwise(const double* S, std::int32_t a, std::int32_t 
 // partners) for each to-row 1..a-1 ascending, partners holding its symbols
 // and the groups of rows it pairs with. With 0/1 entries a SameState pair is
 // two equal rows and an AddsSymbol pair a from-row equal to the to-row less
-// one symbol, so the groups hold every event of the to-row. Scratch: the row
-// index and the partner lists, taken once per call.
+// one symbol, so the groups hold every event of the to-row. Stops early when
+// poll does. Scratch: the row index and the partner lists, taken once per
+// call.
 template <class OnPartners>
-void visitPartnerGroups(const double* S, std::int32_t a, std::int32_t L, OnPartners&& onPartners) {
+void visitPartnerGroups(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll, OnPartners&& onPartners) {
     if (a <= 1 || L == 0) return;  // no symbol, no event
-    RowIndex index = indexRows(S, a, L);
+    RowIndex index = indexRows(S, a, L, poll);
     Partners partners = partnerLists(index, L);
+    // A to-row costs a lookup and a hash of the row per symbol.
+    const std::int64_t rowWork = (static_cast<std::int64_t>(L) + 1) * index.words;
     for (std::int32_t to = 1; to < a; ++to) {
+        if (poll.stop(rowWork)) return;
         findPartners(index, to, partners);
         onPartners(to, partners);
     }
 }
 
 // The events of the pairwise walk in its order, for S whose rows 1..a-1 hold
-// only 0.0 and 1.0: each to-row's partner groups merged by from. Scratch: that
-// of visitPartnerGroups.
+// only 0.0 and 1.0: each to-row's partner groups merged by from; stops early
+// when poll does. Scratch: that of visitPartnerGroups.
 template <class OnEvent>
-void enumerateTransitionsByLookup(const double* S, std::int32_t a, std::int32_t L, OnEvent&& onEvent) {
+void enumerateTransitionsByLookup(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll,
+                                  OnEvent&& onEvent) {
     auto laterFront = [](const PartnerGroup& x, const PartnerGroup& y) { return *x.next > *y.next; };
-    visitPartnerGroups(S, a, L, [&](std::int32_t to, Partners& partners) {
+    visitPartnerGroups(S, a, L, poll, [&](std::int32_t to, Partners& partners) {
         // The groups hold disjoint rows: a min-heap on their fronts yields
         // every partner once, in ascending from.
         PartnerGroup* begin = partners.groups;
@@ -109,13 +125,14 @@ void enumerateTransitionsByLookup(const double* S, std::int32_t a, std::int32_t 
 }
 
 // The walk: by lookup when rows 1..a-1 hold only 0.0 and 1.0, pair by pair
-// otherwise; the events and their order are those of the pairwise walk.
+// otherwise; the events and their order are those of the pairwise walk, up
+// to where poll stops it.
 template <class OnEvent>
-void enumerateTransitions(const double* S, std::int32_t a, std::int32_t L, OnEvent&& onEvent) {
-    if (holdsOnlyZerosAndOnes(S, a, L)) {
-        enumerateTransitionsByLookup(S, a, L, onEvent);
+void enumerateTransitions(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll, OnEvent&& onEvent) {
+    if (holdsOnlyZerosAndOnes(S, a, L, poll)) {
+        enumerateTransitionsByLookup(S, a, L, poll, onEvent);
     } else {
-        enumerateTransitionsPairwise(S, a, L, onEvent);
+        enumerateTransitionsPairwise(S, a, L, poll, onEvent);
     }
 }
 

@@ -41,8 +41,9 @@ ContentSlot& slotFor(const RowIndex& index, const std::uint64_t* key, std::uint6
     }
 }
 
-void packRows(const double* S, std::int32_t a, std::int32_t L, RowIndex& index) {
+void packRows(const double* S, std::int32_t a, std::int32_t L, RowIndex& index, InterruptPoll& poll) {
     for (std::int32_t c = 0; c < L; ++c) {
+        if (poll.stop(a)) return;
         const double* column = S + static_cast<std::int64_t>(c) * a;
         std::uint64_t* word = index.bits + c / 64;
         const int shift = c % 64;
@@ -54,9 +55,10 @@ void packRows(const double* S, std::int32_t a, std::int32_t L, RowIndex& index) 
 
 // Numbers the contents by first row and lists each content's rows in
 // ascending order (a counting sort over contentOf).
-void groupRowsByContent(std::int32_t a, RowIndex& index) {
+void groupRowsByContent(std::int32_t a, RowIndex& index, InterruptPoll& poll) {
     std::int32_t contents = 0;
     for (std::int32_t r = 1; r < a; ++r) {
+        if (poll.stop(index.words)) return;
         const std::uint64_t* row = packedRow(index, r);
         ContentSlot& slot = slotFor(index, row, hashRow(row, index.words));
         if (slot.contentPlusOne == 0) {
@@ -76,8 +78,9 @@ void groupRowsByContent(std::int32_t a, RowIndex& index) {
 
 }  // namespace
 
-bool holdsOnlyZerosAndOnes(const double* S, std::int32_t a, std::int32_t L) {
+bool holdsOnlyZerosAndOnes(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll) {
     for (std::int32_t c = 0; c < L; ++c) {
+        if (poll.stop(a)) return false;
         const double* column = S + static_cast<std::int64_t>(c) * a;
         // Random 0/1 entries defeat branch prediction: test a whole column
         // without branching on each entry.
@@ -88,7 +91,7 @@ bool holdsOnlyZerosAndOnes(const double* S, std::int32_t a, std::int32_t L) {
     return true;
 }
 
-RowIndex indexRows(const double* S, std::int32_t a, std::int32_t L) {
+RowIndex indexRows(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll) {
     RowIndex index{};
     index.words = (L + 63) / 64;
     std::uint64_t slotCount = 2;
@@ -100,8 +103,8 @@ RowIndex indexRows(const double* S, std::int32_t a, std::int32_t L) {
     index.contentStart = scratchArray<std::int32_t>(static_cast<std::size_t>(a) + 1);
     index.rowsByContent = scratchArray<std::int32_t>(static_cast<std::size_t>(a));
     index.slots = scratchArray<ContentSlot>(static_cast<std::size_t>(slotCount));
-    packRows(S, a, L, index);
-    groupRowsByContent(a, index);
+    packRows(S, a, L, index, poll);
+    groupRowsByContent(a, index, poll);
     return index;
 }
 

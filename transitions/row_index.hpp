@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
+#include "kernel/interrupt.hpp"
+
 // True when every entry of rows 1..a-1 of S (a x L, column-major) is 0.0 or
-// 1.0 (-0.0 counts as 0.0); row 0 is not read.
-bool holdsOnlyZerosAndOnes(const double* S, std::int32_t a, std::int32_t L);
+// 1.0 (-0.0 counts as 0.0); row 0 is not read. Meaningless once poll stops.
+bool holdsOnlyZerosAndOnes(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll);
 
 // One slot of the open-addressing table: a content (plus one; 0 when empty)
 // with its first word, which settles most comparisons without a second read.
@@ -31,8 +33,8 @@ struct RowIndex {
 
 // S (a x L, column-major, rows 1..a-1 holding only 0.0 and 1.0; a >= 2,
 // L >= 1) -> the index of rows 1..a-1, every array in host scratch taken here
-// once: O(a * L / 64 + a) words.
-RowIndex indexRows(const double* S, std::int32_t a, std::int32_t L);
+// once: O(a * L / 64 + a) words. Incomplete once poll stops.
+RowIndex indexRows(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll);
 
 // The symbol of a partner group whose rows equal the to-row.
 constexpr std::int32_t kSameContent = -1;

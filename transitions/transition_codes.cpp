@@ -1,5 +1,6 @@
 #include "transitions/transition_codes.hpp"
 
+#include "kernel/interrupt.hpp"
 #include "kernel/scratch.hpp"
 #include "transitions/enumerate_transitions.hpp"
 
@@ -30,13 +31,14 @@ bool checkCounts(const double* counts, std::int32_t L, std::int64_t* starts, std
 
 }  // namespace
 
-double* countTransitions(const double* S, std::int32_t a, std::int32_t L) {
+double* countTransitions(const double* S, std::int32_t a, std::int32_t L, Fault* fault) {
     auto* counts = scratchArray<double>(static_cast<std::size_t>(L));
-    if (holdsOnlyZerosAndOnes(S, a, L)) {
+    InterruptPoll poll;
+    if (holdsOnlyZerosAndOnes(S, a, L, poll)) {
         // The lookup walk's events are its partner groups' rows, merged into
         // walk order: adding whole groups counts the same events without the
         // merge, and gives the same sums while a count stays below 2^53.
-        visitPartnerGroups(S, a, L, [counts](std::int32_t, const Partners& partners) {
+        visitPartnerGroups(S, a, L, poll, [counts](std::int32_t, const Partners& partners) {
             for (std::int32_t g = 0; g < partners.groupCount; ++g) {
                 const PartnerGroup& group = partners.groups[g];
                 auto rows = static_cast<double>(group.end - group.next);
@@ -49,8 +51,9 @@ double* countTransitions(const double* S, std::int32_t a, std::int32_t L) {
         });
     } else {
         enumerateTransitionsPairwise(
-            S, a, L, [counts](std::int32_t, std::int32_t, std::int32_t symbol) { counts[symbol] += 1.0; });
+            S, a, L, poll, [counts](std::int32_t, std::int32_t, std::int32_t symbol) { counts[symbol] += 1.0; });
     }
+    if (poll.stopped()) setInterrupted(*fault);
     return counts;
 }
 
@@ -77,7 +80,8 @@ bool bucketTransitions(const ArrayView& S, const ArrayView& countsGiven, Transit
     // The counts are compared with those of S before the codes are taken, so
     // that counts claiming far more codes than S has never cost memory, and
     // every bucket is then exactly as large as its events.
-    const double* countsOfS = countTransitions(S.data, a, L);
+    const double* countsOfS = countTransitions(S.data, a, L, fault);
+    if (*fault) return false;
     for (std::int32_t s = 0; s < L; ++s) {
         if (countsOfS[s] != counts[s]) {
             setFault(*fault, "countMismatch", "counts",
@@ -89,9 +93,14 @@ bool bucketTransitions(const ArrayView& S, const ArrayView& countsGiven, Transit
     }
     auto* filled = scratchArray<std::int64_t>(static_cast<std::size_t>(L));
     auto* codes = scratchArray<double>(static_cast<std::size_t>(total));
-    enumerateTransitions(S.data, a, L, [=](std::int32_t to, std::int32_t from, std::int32_t symbol) {
+    InterruptPoll poll;
+    enumerateTransitions(S.data, a, L, poll, [=](std::int32_t to, std::int32_t from, std::int32_t symbol) {
         codes[starts[symbol] + filled[symbol]++] = static_cast<double>(to * kCodeBase + from);
     });
+    if (poll.stopped()) {
+        setInterrupted(*fault);
+        return false;
+    }
     out->codes = codes;
     out->codeCount = static_cast<std::int32_t>(total);
     return true;

@@ -13,8 +13,9 @@ constexpr std::int32_t kCodeBase = 1000000;
 constexpr std::int32_t kMaxCodedStates = 2148;
 
 // S (a x L) -> new vector of L doubles (host scratch): the number of events
-// of the walk under each symbol.
-double* countTransitions(const double* S, std::int32_t a, std::int32_t L);
+// of the walk under each symbol. When Ctrl-C stopped the walk, fault is
+// filled and the counts are meaningless.
+double* countTransitions(const double* S, std::int32_t a, std::int32_t L, Fault* fault);
 
 // The bucketed codes: codeCount doubles in host scratch (null when none).
 struct TransitionCodes {
@@ -25,7 +26,8 @@ struct TransitionCodes {
 // S (a x L) and the per-symbol counts (read flat, the first L of them) ->
 // every event's code filed in its symbol's bucket, buckets in symbol order.
 // Returns false and fills fault, writing nothing outside the codes, when the
-// counts are malformed or do not match the walk of S, or a > 2148.
+// counts are malformed or do not match the walk of S, or a > 2148, or when
+// Ctrl-C stopped a walk.
 bool bucketTransitions(const ArrayView& S, const ArrayView& counts, TransitionCodes* out, Fault* fault);
 
 #endif

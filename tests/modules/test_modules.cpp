@@ -2,10 +2,12 @@
 // data bounds, and every rejection with the calls that cause it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "case_names.hpp"
@@ -105,6 +107,36 @@ TEST(Modules, ForwardScratchIndependentOfSteps) {
         bytes[i] = outcome.scratchBytes;
     }
     EXPECT_EQ(bytes[0], bytes[1]);
+}
+
+// Calls that would run for many seconds, Ctrl-C raised 100 ms in from
+// another thread as the host's signal handling raises it: each is rejected
+// within a second of it, not at its end.
+TEST(Modules, LongCallsStopSoonAfterCtrlC) {
+    Example x;
+    const std::size_t codes = 100000;
+    const std::vector<Call> calls = {
+        // 20000 equal rows of 0.5: pair by pair, every entry compared.
+        {"Ortesk_count_mex", {x.unused, x.arrays.dbl(20000, 20, std::vector<double>(400000, 0.5))}},
+        // One bucket of 10^5 codes, listed 10^5 times.
+        {"Quivane_mex",
+         {x.a3, x.w, x.arrays.column(std::vector<double>(codes, 1)), x.arrays.row(std::vector<double>(codes, 1000001)),
+          x.arrays.column({double(codes), double(codes)})}},
+    };
+    using Clock = std::chrono::steady_clock;
+    for (const Call& call : calls) {
+        Clock::time_point raised;
+        std::thread raiser([&raised] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            raised = Clock::now();
+            standin::setInterrupt(true);
+        });
+        standin::CallOutcome outcome = run(call);
+        const Clock::time_point returned = Clock::now();
+        raiser.join();
+        EXPECT_EQ(outcome.errorId, call.module + ":interrupted");
+        EXPECT_LT(std::chrono::duration<double>(returned - raised).count(), 1.0) << call.module << ", seconds";
+    }
 }
 
 class RejectedCall : public ::testing::TestWithParam<Rejection> {};

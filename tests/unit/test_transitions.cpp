@@ -26,10 +26,11 @@ std::vector<literal::Event> walk(const std::vector<double>& S, std::int32_t a, s
     auto record = [&events](std::int32_t to, std::int32_t from, std::int32_t symbol) {
         events.push_back({to, from, symbol});
     };
+    InterruptPoll poll;
     switch (path) {
-        case Path::Chosen: enumerateTransitions(S.data(), a, L, record); break;
-        case Path::Pairwise: enumerateTransitionsPairwise(S.data(), a, L, record); break;
-        case Path::Lookup: enumerateTransitionsByLookup(S.data(), a, L, record); break;
+        case Path::Chosen: enumerateTransitions(S.data(), a, L, poll, record); break;
+        case Path::Pairwise: enumerateTransitionsPairwise(S.data(), a, L, poll, record); break;
+        case Path::Lookup: enumerateTransitionsByLookup(S.data(), a, L, poll, record); break;
     }
     return events;
 }
@@ -50,18 +51,19 @@ void expectSameEvents(const std::vector<literal::Event>& expected, const std::ve
 // only takes 0/1 rows), then counts and codes, with the literal walk.
 void expectLikeLiteral(const std::vector<double>& S, std::int32_t a, std::int32_t L, const std::string& label) {
     std::vector<literal::Event> expected = literal::transitionEvents(S.data(), a, L);
+    InterruptPoll poll;
     for (Path path : {Path::Chosen, Path::Pairwise, Path::Lookup}) {
-        if (path == Path::Lookup && !holdsOnlyZerosAndOnes(S.data(), a, L)) continue;
+        if (path == Path::Lookup && !holdsOnlyZerosAndOnes(S.data(), a, L, poll)) continue;
         expectSameEvents(expected, walk(S, a, L, path), label + " " + kPathNames[static_cast<int>(path)]);
     }
 
     std::vector<double> counts = literal::transitionCounts(S.data(), a, L);
-    double* kernelCounts = countTransitions(S.data(), a, L);
+    Fault fault;
+    double* kernelCounts = countTransitions(S.data(), a, L, &fault);
     ASSERT_EQ(firstBitDifference(counts, std::vector<double>(kernelCounts, kernelCounts + L)), -1) << label;
 
     if (L == 0 || a > kMaxCodedStates) return;
     TransitionCodes codes{};
-    Fault fault;
     ASSERT_TRUE(bucketTransitions(viewOf(S, a, L), columnOf(counts), &codes, &fault)) << label << fault.detail;
     std::vector<double> literalCodes = literal::transitionCodes(S.data(), counts.data(), a, L);
     std::vector<double> kernelCodes(codes.codes, codes.codes + codes.codeCount);
@@ -222,9 +224,10 @@ TEST_F(TransitionWalk, LooksUpRowsOnlyWhenEveryEntryIsZeroOrOne) {
         {{0, 2, 0, 0, 1, 1}, false},         {{0, 1, 0, 0, 1, -1}, false},
         {{0, 1, 0, 0, 1, 1 + 1e-15}, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(holdsOnlyZerosAndOnes(c.S.data(), 3, 2), c.lookup);
-    EXPECT_TRUE(holdsOnlyZerosAndOnes(nullptr, 0, 2));
-    EXPECT_TRUE(holdsOnlyZerosAndOnes(nullptr, 3, 0));
+    InterruptPoll poll;
+    for (const auto& c : cases) EXPECT_EQ(holdsOnlyZerosAndOnes(c.S.data(), 3, 2, poll), c.lookup);
+    EXPECT_TRUE(holdsOnlyZerosAndOnes(nullptr, 0, 2, poll));
+    EXPECT_TRUE(holdsOnlyZerosAndOnes(nullptr, 3, 0, poll));
 }
 
 TEST_F(TransitionWalk, CountsAreTheLookupWalksEventsAtScale) {
@@ -236,7 +239,8 @@ TEST_F(TransitionWalk, CountsAreTheLookupWalksEventsAtScale) {
         std::vector<double> S = nearbyRows(a, L, rng);
         std::vector<double> expected(static_cast<std::size_t>(L), 0.0);
         for (const literal::Event& e : walk(S, a, L, Path::Lookup)) expected[e.symbol] += 1.0;
-        double* counts = countTransitions(S.data(), a, L);
+        Fault fault;
+        double* counts = countTransitions(S.data(), a, L, &fault);
         EXPECT_EQ(firstBitDifference(expected, std::vector<double>(counts, counts + L)), -1) << "L=" << L;
         standin::releaseScratch();
     }
@@ -261,7 +265,8 @@ TEST_F(TransitionWalk, ScratchIsLinearInStates) {
     }
     const std::int32_t a = 100000, L = 40;
     std::vector<double> S = randomBinaryRows(a, L, rng);
-    countTransitions(S.data(), a, L);
+    Fault fault;
+    countTransitions(S.data(), a, L, &fault);
     EXPECT_LE(standin::releaseScratch(), a * perRowBound(L));
 }
 

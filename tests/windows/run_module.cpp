@@ -33,6 +33,7 @@ struct Call {
     std::vector<Matrix> inputs;
     Matrix expected;           // when the call succeeds
     std::string rejectedWith;  // the error identifier, when it must not
+    bool interrupted = false;  // the stand-in's Ctrl-C flag up for the call
 };
 
 const Matrix kStates{4, 2, {0, 1, 0, 1, 0, 0, 1, 1}};
@@ -75,6 +76,8 @@ const Call kCalls[] = {
      kNoResult,
      "Ortesk_slots_mex:countMismatch"},
     {"Quivane_mex", "symbol 3 of 2", {kSize, kWeights, scalar(3), kCodes, kCum}, kNoResult, "Quivane_mex:badSymbol"},
+    // The flag found among the loaded DLLs, in the stand-in's libmx.dll.
+    {"Ortesk_count_mex", "Ctrl-C", {kUnused, kStates}, kNoResult, "Ortesk_count_mex:interrupted", true},
 };
 
 // What went wrong with the call, or "" when it did what it should.
@@ -83,8 +86,10 @@ std::string runCall(const std::string& moduleDir, const Call& call) {
     std::vector<mxArray*> arrays;
     for (const Matrix& input : call.inputs)
         arrays.push_back(standin::createDouble(input.rows, input.cols, input.values));
+    standin::setInterrupt(call.interrupted);
     standin::CallOutcome outcome =
         standin::callGateway(entry, call.module, 1, std::vector<const mxArray*>(arrays.begin(), arrays.end()));
+    standin::setInterrupt(false);
     for (mxArray* array : arrays) standin::destroyArray(array);
 
     std::string problem;
