@@ -12,10 +12,13 @@ mkdir -p build-bench/results
 lscpu | grep -E "^(Model name|CPU\(s\)|Thread|Core|Socket)" | tee build-bench/results/machine.txt
 
 # Three repetitions, medians kept: the literal walks run once each, and the
-# first touch of their scratch makes a single run unreliable.
+# first touch of their scratch makes a single run unreliable. The repetitions
+# come in random order, so that a change in the machine's load over the run
+# does not fall on one side of a ratio.
 for program in bench_forward bench_transitions; do
   if [ -x "build-bench/bench/$program" ]; then
     "build-bench/bench/$program" --benchmark_format=console --benchmark_color=false --benchmark_repetitions=3 \
+      --benchmark_enable_random_interleaving=true \
       --benchmark_report_aggregates_only=true | tee "build-bench/results/$program.txt"
   else
     echo "build-bench/bench/$program was not built: bench/$program.cpp missing"
