@@ -107,7 +107,15 @@ Case forwardCase(fuzz::Reader& r) {
     std::size_t T = 1 + r.below(6);
     Arg O = matrix(L, T, {});
     for (std::size_t i = 0; i < L * T; ++i) O.values.push_back(r.value());
-    return {{scalar(static_cast<double>(T)), O, subsetStates(L), subsetPredecessors(L)}};
+    Case c{{scalar(static_cast<double>(T)), O, subsetStates(L), subsetPredecessors(L)}};
+    // Bytes: how many chosen steps (none: the input left out), then each.
+    const std::size_t chosen = r.below(5);
+    if (chosen > 0) {
+        Arg steps = matrix(1, chosen - 1, {});
+        for (std::size_t i = 0; i + 1 < chosen; ++i) steps.values.push_back(static_cast<double>(1 + r.below(T)));
+        c.args.push_back(steps);
+    }
+    return c;
 }
 
 // Bytes: L (0..4).
@@ -268,7 +276,7 @@ Shape expectedShape(const std::vector<Arg>& args) {
         return {1, static_cast<std::size_t>(total)};
     }
     if (module == "Quivane_mex") return {args[0].cols, args[0].cols};
-    return {args[2].rows, 1};
+    return {args[2].rows, args.size() > 4 ? args[4].rows * args[4].cols : 1};
 }
 
 // Every "<module>:<mnemonic>" identifier this module's contract declares.
@@ -314,6 +322,9 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
         text << "result " << rows << " x " << cols << ", documented " << want.rows << " x " << want.cols;
         fail(text.str());
     }
+    for (const mxArray* logScale : outcome.otherResults) {
+        if (mxGetM(logScale) != 1 || mxGetN(logScale) != want.cols) fail("logScale not 1 x the columns of F");
+    }
     try {
         if (mxIsSparse(outcome.result)) standin::checkSparse(outcome.result);
     } catch (const std::logic_error& malformed) {
@@ -358,6 +369,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     checkOutcome(c, arrays, before, outcome);
     standin::destroyArray(outcome.result);
+    for (mxArray* other : outcome.otherResults) standin::destroyArray(other);
     for (mxArray* a : arrays) standin::destroyArray(a);
     gCurrent = nullptr;
     return 0;

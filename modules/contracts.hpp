@@ -80,8 +80,11 @@ inline constexpr Input kForwardInputs[] = {
     {"O", "the observations", InputKind::Numbers},
     {"S", "the membership matrix", InputKind::Numbers},
     {"P", "the predecessor table", InputKind::Numbers},
+    {"steps", "the steps to return", InputKind::Numbers, true},
 };
-inline constexpr Output kForwardOutputs[] = {{"F", "the state weights of step T"}};
+inline constexpr Output kRescaledOutputs[] = {{"F", "the state weights of the steps"},
+                                              {"logScale", "the log of the weights' scale at those steps"}};
+inline constexpr Output kRawOutputs[] = {{"F", "the state weights of the steps"}};
 inline constexpr Rejection kForwardRejections[] = {
     kOutOfMemory,
     kInterrupted,
@@ -91,11 +94,12 @@ inline constexpr Rejection kForwardRejections[] = {
     {"badPredecessor", "a P entry is neither -1 nor a row number 1..n"},
     {"noMemberEntry", "a row of S sums to one member but holds no entry equal to 1"},
     {"badLastState", "the last row's sum is NaN, negative or too large, or less than its number of 1 entries"},
+    {"badSteps", "an entry of steps is not a whole number from 1 to T"},
 };
 
-inline constexpr Module kZellmor = {"Zellmor_mex", kForwardInputs, kForwardOutputs, kCallRejections,
+inline constexpr Module kZellmor = {"Zellmor_mex", kForwardInputs, kRescaledOutputs, kCallRejections,
                                     kForwardRejections};
-inline constexpr Module kZellmorRaw = {"Zellmor_raw_mex", kForwardInputs, kForwardOutputs, kCallRejections,
+inline constexpr Module kZellmorRaw = {"Zellmor_raw_mex", kForwardInputs, kRawOutputs, kCallRejections,
                                        kForwardRejections};
 
 inline constexpr Input kCountInputs[] = {

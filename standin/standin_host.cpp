@@ -171,19 +171,23 @@ void setInterrupt(bool raised) { *static_cast<volatile sig_atomic_t*>(&octave_in
 CallOutcome callGateway(MexFunction fn, const char* name, int nlhs, const std::vector<const mxArray*>& inputs) {
     releaseScratch();
     CallOutcome outcome;
-    mxArray* results[1] = {nullptr};
+    // Room for every requested result, and for the first one when none is.
+    std::vector<mxArray*> results(static_cast<std::size_t>(nlhs > 1 ? nlhs : 1), nullptr);
     gResultBytes = 0;
     gFunctionName = name;
     try {
-        fn(nlhs, results, static_cast<int>(inputs.size()), const_cast<const mxArray**>(inputs.data()));
+        fn(nlhs, results.data(), static_cast<int>(inputs.size()), const_cast<const mxArray**>(inputs.data()));
     } catch (const HostError& error) {
         outcome.errorId = error.id();
         outcome.errorMessage = error.what();
-        destroyArray(results[0]);
-        results[0] = nullptr;
+        for (mxArray*& result : results) {
+            destroyArray(result);
+            result = nullptr;
+        }
     }
     gFunctionName = "";
     outcome.result = results[0];
+    outcome.otherResults.assign(results.begin() + 1, results.end());
     outcome.scratchBytes = releaseScratch();
     return outcome;
 }

@@ -29,8 +29,9 @@ private:
 using MexFunction = void (*)(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 
 struct CallOutcome {
-    mxArray* result = nullptr;  // plhs[0] after a successful call; caller destroys it
-    std::string errorId;        // empty when the call succeeded
+    mxArray* result = nullptr;           // plhs[0] after a successful call; caller destroys it
+    std::vector<mxArray*> otherResults;  // plhs[1] .. plhs[nlhs - 1], likewise
+    std::string errorId;                 // empty when the call succeeded
     std::string errorMessage;
     std::size_t scratchBytes = 0;  // total mxCalloc bytes of the call (never released early)
     bool failed() const { return !errorId.empty(); }

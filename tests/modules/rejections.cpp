@@ -31,10 +31,17 @@ std::function<Call(Example&)> changed(const std::string& name, std::function<voi
     };
 }
 
-// The accepted call with input `slot` (0-based) replaced.
+// The accepted call with input `slot` (0-based) replaced, or added after its
+// last.
 std::function<Call(Example&)> replaced(const std::string& name, int slot,
                                        std::function<const mxArray*(Example&)> input) {
-    return changed(name, [=](Call& c, Example& x) { c.inputs[slot] = input(x); });
+    return changed(name, [=](Call& c, Example& x) {
+        if (static_cast<std::size_t>(slot) == c.inputs.size()) {
+            c.inputs.push_back(input(x));  // an optional input the accepted call leaves out
+        } else {
+            c.inputs[slot] = input(x);
+        }
+    });
 }
 
 // The checks every gateway makes before it reads any data, for each module;
@@ -92,6 +99,9 @@ std::vector<Rejection> forwardRejections() {
         return [p](Example& x) { return x.arrays.dbl(4, 2, {-1, 1, -1, 3, -1, -1, 1, p}); };
     };
     auto states = [](std::vector<double> S) -> Input { return [S](Example& x) { return x.arrays.dbl(4, 2, S); }; };
+    auto steps = [](std::vector<double> chosen) -> Input {
+        return [chosen](Example& x) { return x.arrays.row(chosen); };
+    };
     auto ofClass = [](A cls, std::size_t m, std::size_t n, bool complex, bool sparse) -> Input {
         return [=](Example& x) { return x.arrays.keep(standin::createArray(cls, m, n, complex, sparse)); };
     };
@@ -126,6 +136,12 @@ std::vector<Rejection> forwardRejections() {
         {"S last row NaN", 2, states({0, 1, 0, 1, 0, 0, 1, kNaN}), "badLastState"},
         {"S last row negative", 2, states({0, 1, 0, -3, 0, 0, 1, 1}), "badLastState"},
         {"S last row with more 1 entries than its sum", 2, states({0, 1, 0, 1, 0, 0, 1, -0.5}), "badLastState"},
+        {"steps single", 4, ofClass(A::Single, 1, 2, false, false), "notRealDouble"},
+        {"steps 0", 4, steps({0}), "badSteps"},
+        {"steps T + 1", 4, steps({4}), "badSteps"},
+        {"steps 2.5", 4, steps({2.5}), "badSteps"},
+        {"steps NaN after good ones", 4, steps({3, 1, kNaN}), "badSteps"},
+        {"steps Inf", 4, steps({kInf}), "badSteps"},
     };
     std::vector<Rejection> table;
     for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name}) {
