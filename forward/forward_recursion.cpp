@@ -6,6 +6,7 @@
 
 #include "arrays/column_major.hpp"
 #include "kernel/scratch.hpp"
+#include "forward/fork_join.hpp"
 #include "forward/forward_steps.hpp"
 #include "forward/step_team.hpp"
 

@@ -4,13 +4,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #include "kernel/scratch.hpp"
+#include "forward/fork_join.hpp"
 #include "forward/forward_steps.hpp"
 
 namespace {
@@ -222,40 +221,11 @@ private:
 
 }  // namespace
 
-std::int32_t teamSize(std::int64_t items, std::int64_t threshold, std::int32_t requested) {
-    if (requested > 0) return std::min(requested, kMaxThreads);
-    if (items < threshold) return 1;
-    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
-}
-
-void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::int32_t)>& share) {
-    std::thread helper;
-    if (shares == 2) {
-        try {
-            helper = std::thread(share, 1, shares);
-        } catch (const std::system_error&) {
-            // No thread to be had: this one takes the second share below.
-        }
-    }
-    share(0, shares);
-    if (helper.joinable()) {
-        helper.join();
-    } else if (shares == 2) {
-        share(1, shares);
-    }
-}
-
 void runSteps(const ForwardPlan& plan, bool normalize, double* const columns[2]) {
     auto* finished = scratchArray<std::uint64_t>(static_cast<std::size_t>(StepTeam::chunkCount(plan.states)));
     StepTeam team(plan, normalize, columns, finished);
-    std::thread helper;
-    if (teamSize(plan.states, kThreadedStates, plan.threads) == 2) {
-        try {
-            helper = std::thread(&StepTeam::help, &team);
-        } catch (const std::system_error&) {
-            // No thread to be had: the caller takes every chunk.
-        }
-    }
+    // Without a helper the caller takes every chunk.
+    HelperThread helper;
+    if (teamSize(plan.states, kThreadedStates, plan.threads) == 2) helper.start([&team] { team.help(); });
     team.lead();
-    if (helper.joinable()) helper.join();
 }

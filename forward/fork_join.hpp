@@ -1,0 +1,62 @@
+// The threads of one call: how many a part of it takes, and the one place a
+// second thread is started and joined.
+#ifndef FORWARD_FORK_JOIN_HPP
+#define FORWARD_FORK_JOIN_HPP
+
+#include <cstdint>
+#include <functional>
+#include <system_error>
+#include <thread>
+
+// Two threads are all that has been measured, and the one-thread sum of each
+// normalised step bounds what more could give.
+constexpr std::int32_t kMaxThreads = 2;
+
+// How many threads take a part of a call with `items` items (states,
+// entries): `requested` when set (at most kMaxThreads); otherwise 2 from
+// `threshold` items on, where a second thread gains more than it costs, if
+// the processor has two cores; else 1.
+std::int32_t teamSize(std::int64_t items, std::int64_t threshold, std::int32_t requested);
+
+// Where share `member` of `shares` equal shares of total items begins.
+inline std::int32_t shareStart(std::int64_t total, std::int32_t member, std::int32_t shares) {
+    return static_cast<std::int32_t>(total * member / shares);
+}
+
+// A second thread running one piece of work, joined at the latest when this
+// is destroyed. The work calls nothing of the host.
+class HelperThread {
+public:
+    HelperThread() = default;
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+    ~HelperThread() { join(); }
+
+    // Starts work on a new thread; false, with work not run, when the system
+    // has no thread to give.
+    template <class Work>
+    bool start(Work work) {
+        try {
+            thread_ = std::thread(std::move(work));
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+
+    // Waits for the work to return; nothing to wait for when none started.
+    void join() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
+// Calls share(member, shares) for each member of a team of `shares` threads,
+// this one being member 0, and returns when all are done; for work whose
+// shares never wait on one another, so that this thread takes every share in
+// turn when no second one can be had. share calls nothing of the host.
+void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::int32_t)>& share);
+
+#endif
