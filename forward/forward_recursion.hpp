@@ -59,9 +59,4 @@ bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, Fault* fault);
 // plan, whatever T is.
 double* forwardRecursion(const ForwardPlan& plan, bool normalize);
 
-// Computes step t+1 of states [first, last) from step t into next (padded
-// columns; first a whole number of kStateUnit states).
-void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
-                 std::int32_t last);
-
 #endif

@@ -163,13 +163,9 @@ void subsetStep(const SubsetOffsets& offsets, const double* weights, const doubl
     }
 }
 
-}  // namespace
-
-double* newPaddedColumn(std::int32_t n) {
-    std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
-    return scratchArray<double>(kLanes + units * kStateUnit) + kLanes;
-}
-
+// Step t+1 of states [first, last) into next from step t in previous, by the
+// compact terms; weights are the L observations of step t+1. Buffers are the
+// caller's.
 void stepFromTerms(const PredecessorTerms& terms, const double* weights, const double* previous, double* next,
                    std::int32_t first, std::int32_t last) {
     for (std::int32_t j = first; j < last; ++j) {
@@ -185,7 +181,19 @@ void stepFromTerms(const PredecessorTerms& terms, const double* weights, const d
     }
 }
 
-void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
-                     std::int32_t first, std::int32_t last) {
-    subsetStep(offsets, weights, previous, next, first, last);
+}  // namespace
+
+double* newPaddedColumn(std::int32_t n) {
+    std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
+    return scratchArray<double>(kLanes + units * kStateUnit) + kLanes;
+}
+
+void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
+                 std::int32_t last) {
+    const double* weights = plan.observations + static_cast<std::int64_t>(t + 1) * plan.symbols;
+    if (plan.offsets.offset) {
+        subsetStep(plan.offsets, weights, previous, next, first, last);
+    } else {
+        stepFromTerms(plan.terms, weights, previous, next, first, last);
+    }
 }

@@ -229,3 +229,9 @@ void runSteps(const ForwardPlan& plan, bool normalize, double* const columns[2])
     if (teamSize(plan.states, kThreadedStates, plan.threads) == 2) helper.start([&team] { team.help(); });
     team.lead();
 }
+
+double* forwardRecursion(const ForwardPlan& plan, bool normalize) {
+    double* const columns[2] = {plan.initialColumn, newPaddedColumn(plan.states)};
+    runSteps(plan, normalize, columns);
+    return columns[(plan.steps - 1) % 2];
+}
