@@ -18,18 +18,19 @@ constexpr std::int32_t kChunkStates = 2048;
 static_assert(kChunkStates % kStateUnit == 0, "chunks start where the subset step may start");
 static_assert((std::int64_t{1} << 31) / kChunkStates <= ChunkScheduler::kMaxChunks, "any n fits a phase");
 
+// The chunks of a column of `states` states, the last one possibly short.
 std::int32_t chunkCount(std::int32_t states) {
     return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
 }
 
-// The states [first, last) of a chunk of a column of n states.
 struct StateRange {
     std::int32_t first, last;
 };
 
+// The states [first, last) of a chunk of a column of n states.
 StateRange statesOf(std::int32_t chunk, std::int32_t n) {
-    const std::int64_t first = static_cast<std::int64_t>(chunk) * kChunkStates;
-    return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(std::min<std::int64_t>(first + kChunkStates, n))};
+    const std::int32_t first = chunk * kChunkStates;
+    return {first, static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{first} + kChunkStates, n))};
 }
 
 // sum + column[first] + ... + column[last - 1], added in ascending order.
