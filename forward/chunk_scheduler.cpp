@@ -46,7 +46,7 @@ ChunkScheduler::~ChunkScheduler() {
 // waits for the helper only to finish a chunk it has begun, so a helper kept
 // off its core by other work costs little. Between its own chunks the caller
 // walks the finished ones, while the helper takes more meanwhile.
-void ChunkScheduler::run(ChunkTask work, ChunkTask finishedInOrder) {
+void ChunkScheduler::run(const ChunkTask& work, const ChunkTask& finishedInOrder) {
     if (!helped_) {
         for (std::int32_t chunk = 0; chunk < chunks_; ++chunk) {
             work(chunk);
@@ -111,7 +111,7 @@ void ChunkScheduler::doChunk(std::uint64_t number, std::int32_t chunk) {
 // to finishedInOrder when given; with waiting, to the last chunk. Returns the
 // first chunk not walked.
 std::int32_t ChunkScheduler::walkFinished(std::uint64_t number, std::int32_t from, bool waiting,
-                                          ChunkTask finishedInOrder) const {
+                                          const ChunkTask& finishedInOrder) const {
     for (; from < chunks_; ++from) {
         const std::atomic<std::uint64_t>& stamp = finished_[from];
         for (int spin = 0; stamp.load(std::memory_order_acquire) != number; ++spin) {

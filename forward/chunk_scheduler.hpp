@@ -7,26 +7,36 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <new>
+#include <type_traits>
 
 #include "forward/fork_join.hpp"
 
-// A callable taking a chunk number, borrowed for one phase: it must outlive
-// the call to run that it is passed to, and nothing keeps it longer.
+// A callable taking a chunk number, copied in: trivially copyable and at
+// most kBytes, as a lambda that captures a few values is. The helper reads
+// the copy in the scheduler, on a line the caller writes once a phase, and
+// not the caller's stack, which it writes all through a phase.
 class ChunkTask {
 public:
+    static constexpr std::size_t kBytes = 48;
+
     ChunkTask() = default;
     template <class Callable>
     ChunkTask(const Callable& callable)
-        : callable_(&callable),
-          call_([](const void* callable, std::int32_t chunk) { (*static_cast<const Callable*>(callable))(chunk); }) {}
+        : call_([](const void* copy, std::int32_t chunk) { (*static_cast<const Callable*>(copy))(chunk); }) {
+        static_assert(std::is_trivially_copyable<Callable>::value, "copied as bytes");
+        static_assert(sizeof(Callable) <= kBytes && alignof(Callable) <= alignof(std::max_align_t), "fits the copy");
+        new (copy_) Callable(callable);
+    }
 
     explicit operator bool() const { return call_ != nullptr; }
-    void operator()(std::int32_t chunk) const { call_(callable_, chunk); }
+    void operator()(std::int32_t chunk) const { call_(copy_, chunk); }
 
 private:
-    const void* callable_ = nullptr;
+    alignas(std::max_align_t) unsigned char copy_[kBytes];
     void (*call_)(const void*, std::int32_t) = nullptr;
 };
 
@@ -50,7 +60,7 @@ public:
     // finishedInOrder(chunk), when given, on this thread for every chunk in
     // ascending order as soon as it and those before it are done. Returns
     // when all are done; work calls nothing of the host.
-    void run(ChunkTask work, ChunkTask finishedInOrder = {});
+    void run(const ChunkTask& work, const ChunkTask& finishedInOrder = {});
 
 private:
     // A share's claims, apart from the other share's.
@@ -79,12 +89,13 @@ private:
     void publish(std::uint64_t number);
     bool claim(std::uint64_t number, std::int32_t member, std::int32_t* chunk);
     void doChunk(std::uint64_t number, std::int32_t chunk);
-    std::int32_t walkFinished(std::uint64_t number, std::int32_t from, bool waiting, ChunkTask finishedInOrder) const;
+    std::int32_t walkFinished(std::uint64_t number, std::int32_t from, bool waiting,
+                              const ChunkTask& finishedInOrder) const;
 
     const std::int32_t chunks_;
     std::int32_t shareStart_[3] = {};                 // in chunks: the caller's share, then the helper's
     std::atomic<std::uint64_t>* finished_ = nullptr;  // per chunk, the number of the phase it last finished in
-    ChunkTask work_;                                  // of the phase last published
+    alignas(64) ChunkTask work_;                      // of the phase last published
     std::uint64_t number_ = 0;                        // of the phase last published
     Share shares_[2];
     Bell bell_;

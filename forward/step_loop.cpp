@@ -53,7 +53,8 @@ void divideRange(double* column, StateRange states, double divisor) {
 double advance(ChunkScheduler& scheduler, const ForwardPlan& plan, std::int32_t t, bool normalize,
                const double* previous, double* next) {
     const std::int32_t n = plan.states;
-    const auto computeChunk = [&](std::int32_t chunk) {
+    // The helper's work captures values: see ChunkTask.
+    const auto computeChunk = [&plan, t, previous, next, n](std::int32_t chunk) {
         const StateRange states = statesOf(chunk, n);
         forwardStep(plan, t, previous, next, states.first, states.last);
     };
@@ -63,7 +64,7 @@ double advance(ChunkScheduler& scheduler, const ForwardPlan& plan, std::int32_t 
     }
     double sum = 0.0;
     scheduler.run(computeChunk, [&](std::int32_t chunk) { sum = addRange(next, statesOf(chunk, n), sum); });
-    scheduler.run([&](std::int32_t chunk) { divideRange(next, statesOf(chunk, n), sum); });
+    scheduler.run([next, n, sum](std::int32_t chunk) { divideRange(next, statesOf(chunk, n), sum); });
     return sum;
 }
 
