@@ -1,6 +1,7 @@
 #include "forward/forward_steps.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "kernel/scratch.hpp"
@@ -183,9 +184,16 @@ void stepFromTerms(const PredecessorTerms& terms, const double* weights, const d
 
 }  // namespace
 
+// Entry 0 of a column starts a cache line wherever the host's block begins:
+// the kernels then split no vector across two lines, and how fast a call
+// runs no longer depends on what the allocator handed out before.
 double* newPaddedColumn(std::int32_t n) {
-    std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
-    return scratchArray<double>(kLanes + units * kStateUnit) + kLanes;
+    constexpr std::size_t kLineBytes = 64;
+    constexpr std::size_t kShiftRoom = kLineBytes / sizeof(double) - 1;
+    const std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
+    double* const block = scratchArray<double>(kLanes + units * kStateUnit + kShiftRoom);
+    const std::uintptr_t entry0 = reinterpret_cast<std::uintptr_t>(block + kLanes);
+    return block + kLanes + (kLineBytes - entry0 % kLineBytes) % kLineBytes / sizeof(double);
 }
 
 void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,

@@ -13,9 +13,10 @@
 // The subset kernel takes states in aligned units of four vectors.
 constexpr std::int32_t kStateUnit = 4 * kLanes;
 
-// New zero-filled column for n states (host scratch): kLanes doubles before
-// entry 0 and the length rounded up to whole units, so that the subset kernel
-// may read and write whole units at either end.
+// New zero-filled column for n states (host scratch): entry 0 on a 64-byte
+// line, at least kLanes doubles before it and the length rounded up to whole
+// units, so that the subset kernel may read and write whole units at either
+// end.
 double* newPaddedColumn(std::int32_t n);
 
 // Step t+1 of states [first, last) into next from step t in previous, by
