@@ -55,13 +55,8 @@ bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, Fault* fault);
 
 // Runs the steps of a valid plan with n >= 1; returns n doubles of host
 // scratch: the weights of step T-1, each step rescaled to sum 1 when
-// normalize is set. Scratch: two columns, a word per 2048 states and the
-// plan, whatever T is.
+// normalize is set. Scratch: two columns, the plan and, on two threads, a
+// word per 2048 states, whatever T is.
 double* forwardRecursion(const ForwardPlan& plan, bool normalize);
-
-// Computes step t+1 of states [first, last) from step t into next (padded
-// columns; first a whole number of kStateUnit states).
-void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
-                 std::int32_t last);
 
 #endif

@@ -1,6 +1,7 @@
 #include "forward/forward_steps.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "kernel/scratch.hpp"
@@ -163,13 +164,9 @@ void subsetStep(const SubsetOffsets& offsets, const double* weights, const doubl
     }
 }
 
-}  // namespace
-
-double* newPaddedColumn(std::int32_t n) {
-    std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
-    return scratchArray<double>(kLanes + units * kStateUnit) + kLanes;
-}
-
+// Step t+1 of states [first, last) into next from step t in previous, by the
+// compact terms; weights are the L observations of step t+1. Buffers are the
+// caller's.
 void stepFromTerms(const PredecessorTerms& terms, const double* weights, const double* previous, double* next,
                    std::int32_t first, std::int32_t last) {
     for (std::int32_t j = first; j < last; ++j) {
@@ -185,7 +182,26 @@ void stepFromTerms(const PredecessorTerms& terms, const double* weights, const d
     }
 }
 
-void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
-                     std::int32_t first, std::int32_t last) {
-    subsetStep(offsets, weights, previous, next, first, last);
+}  // namespace
+
+// Entry 0 of a column starts a cache line wherever the host's block begins:
+// the kernels then split no vector across two lines, and how fast a call
+// runs no longer depends on what the allocator handed out before.
+double* newPaddedColumn(std::int32_t n) {
+    constexpr std::size_t kLineBytes = 64;
+    constexpr std::size_t kShiftRoom = kLineBytes / sizeof(double) - 1;
+    const std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
+    double* const block = scratchArray<double>(kLanes + units * kStateUnit + kShiftRoom);
+    const std::uintptr_t entry0 = reinterpret_cast<std::uintptr_t>(block + kLanes);
+    return block + kLanes + (kLineBytes - entry0 % kLineBytes) % kLineBytes / sizeof(double);
+}
+
+void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
+                 std::int32_t last) {
+    const double* weights = plan.observations + static_cast<std::int64_t>(t + 1) * plan.symbols;
+    if (plan.offsets.offset) {
+        subsetStep(plan.offsets, weights, previous, next, first, last);
+    } else {
+        stepFromTerms(plan.terms, weights, previous, next, first, last);
+    }
 }

@@ -13,20 +13,17 @@
 // The subset kernel takes states in aligned units of four vectors.
 constexpr std::int32_t kStateUnit = 4 * kLanes;
 
-// New zero-filled column for n states (host scratch): kLanes doubles before
-// entry 0 and the length rounded up to whole units, so that the subset kernel
-// may read and write whole units at either end.
+// New zero-filled column for n states (host scratch): entry 0 on a 64-byte
+// line, at least kLanes doubles before it and the length rounded up to whole
+// units, so that the subset kernel may read and write whole units at either
+// end.
 double* newPaddedColumn(std::int32_t n);
 
-// Step t+1 of states [first, last) into next from step t in previous, by the
-// compact terms; weights are the L observations of step t+1. Buffers are the
-// caller's.
-void stepFromTerms(const PredecessorTerms& terms, const double* weights, const double* previous, double* next,
-                   std::int32_t first, std::int32_t last);
-
-// The same by a subset-offset table, with previous and next padded columns and
-// first a multiple of kStateUnit; the unit holding last - 1 is written whole.
-void stepFromOffsets(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
-                     std::int32_t first, std::int32_t last);
+// Step t+1 of states [first, last) into next from step t in previous, by
+// whichever layout the plan holds (padded columns, the caller's; first a
+// multiple of kStateUnit). The subset step writes the unit holding last - 1
+// whole.
+void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
+                 std::int32_t last);
 
 #endif

@@ -1,13 +1,12 @@
-// The threads of one call: the plan's passes over S and P split between
-// them, and the states of every step taken a chunk at a time by whichever
-// comes, the call moving to the next step once all are done.
-#ifndef FORWARD_STEP_TEAM_HPP
-#define FORWARD_STEP_TEAM_HPP
+// The threads of one call: how many a part of it takes, and the one place a
+// second thread is started and joined.
+#ifndef FORWARD_FORK_JOIN_HPP
+#define FORWARD_FORK_JOIN_HPP
 
 #include <cstdint>
 #include <functional>
-
-#include "forward/forward_recursion.hpp"
+#include <system_error>
+#include <thread>
 
 // Two threads are all that has been measured, and the one-thread sum of each
 // normalised step bounds what more could give.
@@ -24,17 +23,40 @@ inline std::int32_t shareStart(std::int64_t total, std::int32_t member, std::int
     return static_cast<std::int32_t>(total * member / shares);
 }
 
+// A second thread running one piece of work, joined at the latest when this
+// is destroyed. The work calls nothing of the host.
+class HelperThread {
+public:
+    HelperThread() = default;
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+    ~HelperThread() { join(); }
+
+    // Starts work on a new thread; false, with work not run, when the system
+    // has no thread to give.
+    template <class Work>
+    bool start(Work work) {
+        try {
+            thread_ = std::thread(std::move(work));
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+
+    // Waits for the work to return; nothing to wait for when none started.
+    void join() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
 // Calls share(member, shares) for each member of a team of `shares` threads,
 // this one being member 0, and returns when all are done; for work whose
 // shares never wait on one another, so that this thread takes every share in
 // turn when no second one can be had. share calls nothing of the host.
 void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::int32_t)>& share);
-
-// Runs steps 1 .. T-1 of a valid plan with n >= 1, on as many threads as
-// teamSize gives for its states, step t in columns[t % 2] (padded columns,
-// the caller's; columns[0] holds step 0), each step rescaled to sum 1 when
-// normalize is set. Takes a word of scratch per 2048 states before it starts
-// a thread; the threads call nothing of the host.
-void runSteps(const ForwardPlan& plan, bool normalize, double* const columns[2]);
 
 #endif
