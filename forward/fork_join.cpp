@@ -1,6 +1,9 @@
 #include "forward/fork_join.hpp"
 
 #include <algorithm>
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 std::int32_t teamSize(std::int64_t items, std::int64_t threshold, std::int32_t requested) {
     if (requested > 0) return std::min(requested, kMaxThreads);
@@ -16,3 +19,17 @@ void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::
     // No thread to be had: this one takes the second share as well.
     if (shares == 2 && !helped) share(1, shares);
 }
+
+#ifdef _WIN32
+// Windows delivers a console's Ctrl-C on a thread of its own: nothing to block.
+SignalsBlocked::SignalsBlocked() = default;
+SignalsBlocked::~SignalsBlocked() = default;
+#else
+SignalsBlocked::SignalsBlocked() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &saved_);
+}
+
+SignalsBlocked::~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+#endif

@@ -4,6 +4,9 @@
 #define FORWARD_FORK_JOIN_HPP
 
 #include <cstdint>
+#ifndef _WIN32
+#include <csignal>
+#endif
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -23,6 +26,22 @@ inline std::int32_t shareStart(std::int64_t total, std::int32_t member, std::int
     return static_cast<std::int32_t>(total * member / shares);
 }
 
+// Blocks every signal on this thread while it lives, then restores the mask:
+// a thread started meanwhile starts with them blocked, so that the host's
+// handlers (Ctrl-C among them) only ever run on the host's own threads.
+class SignalsBlocked {
+public:
+    SignalsBlocked();
+    SignalsBlocked(const SignalsBlocked&) = delete;
+    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+    ~SignalsBlocked();
+
+private:
+#ifndef _WIN32
+    sigset_t saved_;
+#endif
+};
+
 // A second thread running one piece of work, joined at the latest when this
 // is destroyed. The work calls nothing of the host.
 class HelperThread {
@@ -36,6 +55,7 @@ public:
     // has no thread to give.
     template <class Work>
     bool start(Work work) {
+        const SignalsBlocked blocked;  // inherited by the new thread
         try {
             thread_ = std::thread(std::move(work));
         } catch (const std::system_error&) {

@@ -1,12 +1,12 @@
-#include "forward/forward_recursion.hpp"
-
 #include <algorithm>
 #include <cmath>
 
 #include "arrays/column_major.hpp"
 #include "forward/fork_join.hpp"
+#include "forward/forward_recursion.hpp"
 #include "forward/forward_steps.hpp"
 #include "forward/predecessor_table.hpp"
+#include "kernel/scratch.hpp"
 
 namespace {
 
@@ -36,6 +36,39 @@ bool checkStepCount(const ForwardInputs& in, std::int32_t* steps, Fault* fault) 
                  static_cast<long long>(needed), L, *steps, static_cast<long long>(in.observations.count));
         return false;
     }
+    return true;
+}
+
+// The chosen steps, each a whole number from 1 to T, sorted by step into
+// plan->chosen, and the last of them as the steps to compute; step T alone
+// when none are chosen.
+bool chooseSteps(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
+    ChosenSteps& chosen = plan->chosen;
+    if (!in.stepsChosen) {
+        chosen = {in.stepCount.data, 1, scratchArray<std::int32_t>(1)};  // T is its first element
+        return true;
+    }
+    if (in.steps.count > static_cast<std::int64_t>(kInt32Max)) {
+        setFault(*fault, "badSteps", "steps", "must hold fewer than 2^31 entries; found %lld.",
+                 static_cast<long long>(in.steps.count));
+        return false;
+    }
+    chosen = {in.steps.data, static_cast<std::int32_t>(in.steps.count), nullptr};
+    double last = 1.0;
+    for (std::int32_t i = 0; i < chosen.count; ++i) {
+        const double step = chosen.steps[i];
+        if (!isWholeInRange(step, 1.0, plan->steps)) {
+            setFault(*fault, "badSteps", "steps", "element %d must be a whole number from 1 to T = %d; found %.17g.",
+                     i + 1, plan->steps, step);
+            return false;
+        }
+        last = std::max(last, step);
+    }
+    plan->steps = static_cast<std::int32_t>(last);
+    chosen.byStep = scratchArray<std::int32_t>(static_cast<std::size_t>(chosen.count));
+    for (std::int32_t i = 0; i < chosen.count; ++i) chosen.byStep[i] = i;
+    std::sort(chosen.byStep, chosen.byStep + chosen.count,
+              [&chosen](std::int32_t a, std::int32_t b) { return chosen.steps[a] < chosen.steps[b]; });
     return true;
 }
 
@@ -111,8 +144,7 @@ std::int32_t initialWeights(const ForwardInputs& in, double* column, std::int32_
 // Step 0 into column, the rows shared between as many
 // threads as the size of S calls for; the fault names the first row without
 // its member entry.
-bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, double* column,
-                        Fault* fault) {
+bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, double* column, Fault* fault) {
     const std::int32_t n = in.membership.rows;
     const std::int32_t threads =
         teamSize(static_cast<std::int64_t>(n) * in.membership.cols, kThreadedEntries, requestedThreads);
@@ -125,8 +157,8 @@ bool buildInitialColumn(const ForwardInputs& in, std::int32_t requestedThreads, 
         std::int32_t row = faultRow[member];
         if (row == shareStart(n, member + 1, threads)) continue;
         setFault(*fault, "noMemberEntry", "S",
-                 "row %d sums to %.17g, one member, and must hold an entry equal to 1; found none.",
-                 row + 1, rowSum(in.membership.data, row, n, in.membership.cols));
+                 "row %d sums to %.17g, one member, and must hold an entry equal to 1; found none.", row + 1,
+                 rowSum(in.membership.data, row, n, in.membership.cols));
         return false;
     }
     return true;
@@ -140,6 +172,7 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
     plan->symbols = in.membership.cols;
     plan->observations = in.observations.data;
     if (!checkStepCount(in, &plan->steps, fault)) return false;
+    if (!chooseSteps(in, plan, fault)) return false;
     if (n == 0) return true;
     std::int32_t K = 0;
     if (!lastStateSymbolCount(in, &K, fault)) return false;

@@ -10,10 +10,20 @@
 // The inputs as the gateway read them; the kernels only read them. n is the
 // row count of S and L its column count; O and P are read flat.
 struct ForwardInputs {
-    ArrayView stepCount;     // T: its first element
-    ArrayView observations;  // O: L x T, leading dimension L
-    ArrayView membership;    // S: n x L
-    ArrayView predecessors;  // P: n x K, leading dimension n
+    ArrayView stepCount;       // T: its first element
+    ArrayView observations;    // O: L x T, leading dimension L
+    ArrayView membership;      // S: n x L
+    ArrayView predecessors;    // P: n x K, leading dimension n
+    ArrayView steps;           // the steps to return, read flat, when chosen
+    bool stepsChosen = false;  // else step T alone
+};
+
+// The steps whose weights the call returns, in the caller's order, and the
+// same positions sorted by step, the order the recursion reaches them in.
+struct ChosenSteps {
+    const double* steps;  // whole numbers 1 .. T
+    std::int32_t count;
+    std::int32_t* byStep;  // positions 0 .. count-1, ascending by step
 };
 
 // The predecessor table in compact form: the terms of state j are entries
@@ -39,7 +49,8 @@ struct SubsetOffsets {
 struct ForwardPlan {
     std::int32_t states;
     std::int32_t symbols;
-    std::int32_t steps;  // T
+    std::int32_t steps;  // computed: the last chosen step, or 2 when every later step repeats step 2
+    ChosenSteps chosen;
     const double* observations;
     double* initialColumn;  // step 0: n doubles of a padded column (see newPaddedColumn)
     SubsetOffsets offsets;  // when set, terms are not built
@@ -53,10 +64,20 @@ struct ForwardPlan {
 // contract fills fault and returns false (nothing else is reported).
 bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, Fault* fault);
 
-// Runs the steps of a valid plan with n >= 1; returns n doubles of host
-// scratch: the weights of step T-1, each step rescaled to sum 1 when
-// normalize is set. Scratch: two columns, the plan and, on two threads, a
-// word per 2048 states, whatever T is.
-double* forwardRecursion(const ForwardPlan& plan, bool normalize);
+// Where the chosen steps' weights go: weights n x chosen.count, column i
+// the weights of step chosen.steps[i]; logScale, when not null, 1 x
+// chosen.count, the sum of log(c) over the divisors c of steps 2 .. that
+// step. The caller's, zero-filled.
+struct ForwardResult {
+    double* weights;
+    double* logScale;
+};
+
+// Runs the steps of a valid plan with n >= 1 up to its last chosen one, each
+// step rescaled to sum 1 when normalize is set, and writes the chosen steps
+// into result. Scratch: two columns, the plan and, on two threads, a word per
+// 2048 states, whatever T is. Returns false, with fault "interrupted", when
+// Ctrl-C stops it (every thread it started has then ended).
+bool forwardRecursion(const ForwardPlan& plan, bool normalize, const ForwardResult& result, Fault* fault);
 
 #endif

@@ -1,9 +1,13 @@
 #include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
 
 #include "forward/chunk_scheduler.hpp"
 #include "forward/fork_join.hpp"
 #include "forward/forward_recursion.hpp"
 #include "forward/forward_steps.hpp"
+#include "kernel/interrupt.hpp"
 
 namespace {
 
@@ -45,36 +49,92 @@ void divideRange(double* column, StateRange states, double divisor) {
     for (std::int32_t j = states.first; j < states.last; ++j) column[j] = column[j] / divisor;
 }
 
+// One call's way out on Ctrl-C: the calling thread polls as it is handed
+// the finished chunks; once it has seen the flag, the chunks not yet begun
+// are skipped on either thread, and the call stops after the phase.
+struct Stop {
+    InterruptPoll poll;
+    std::atomic<bool> seen{false};
+};
+
+// A step as its chunks see it: the helper reads it through one pointer.
+struct Step {
+    const ForwardPlan* plan;
+    std::int32_t t;
+    const double* previous;
+    double* next;
+    Stop* stop;
+};
+
 // Step t+1 into next from step t in previous (padded columns, the caller's),
 // a chunk at a time on the scheduler's threads; when normalize is set,
 // divided by its sum, which it returns (0.0 when not). The sum runs as every
 // sum of the recursion does, ascending from 0.0 in one accumulator, the
 // caller adding each chunk as soon as it and those before it are done.
-double advance(ChunkScheduler& scheduler, const ForwardPlan& plan, std::int32_t t, bool normalize,
-               const double* previous, double* next) {
-    const std::int32_t n = plan.states;
-    // The helper's work captures values: see ChunkTask.
-    const auto computeChunk = [&plan, t, previous, next, n](std::int32_t chunk) {
-        const StateRange states = statesOf(chunk, n);
-        forwardStep(plan, t, previous, next, states.first, states.last);
+double advance(ChunkScheduler& scheduler, const Step& step, bool normalize) {
+    const std::int32_t n = step.plan->states;
+    const std::int64_t unitsPerState = std::int64_t{step.plan->symbols} + 1;
+    const auto computeChunk = [&step](std::int32_t chunk) {
+        if (step.stop->seen.load(std::memory_order_relaxed)) return;
+        const StateRange states = statesOf(chunk, step.plan->states);
+        forwardStep(*step.plan, step.t, step.previous, step.next, states.first, states.last);
     };
-    if (!normalize) {
-        scheduler.run(computeChunk);
-        return 0.0;
-    }
     double sum = 0.0;
-    scheduler.run(computeChunk, [&](std::int32_t chunk) { sum = addRange(next, statesOf(chunk, n), sum); });
-    scheduler.run([next, n, sum](std::int32_t chunk) { divideRange(next, statesOf(chunk, n), sum); });
+    scheduler.run(computeChunk, [&](std::int32_t chunk) {
+        const StateRange states = statesOf(chunk, n);
+        if (step.stop->poll.stop((states.last - states.first) * unitsPerState)) {
+            step.stop->seen.store(true, std::memory_order_relaxed);
+        }
+        if (normalize) sum = addRange(step.next, states, sum);
+    });
+    if (!normalize || step.stop->seen.load(std::memory_order_relaxed)) return 0.0;
+    scheduler.run([&](std::int32_t chunk) { divideRange(step.next, statesOf(chunk, n), sum); });
     return sum;
 }
 
+// Writes a finished step into the result: the columns of every chosen step
+// that is `step` (a chosen step past the last one computed is the last one,
+// which every later step repeats), with the log scale so far.
+class StepRecorder {
+public:
+    StepRecorder(const ForwardPlan& plan, const ForwardResult& result) : plan_(plan), result_(result) {}
+
+    void record(std::int32_t step, const double* column, double logScale) {
+        const ChosenSteps& chosen = plan_.chosen;
+        for (; next_ < chosen.count; ++next_) {
+            const std::int32_t position = chosen.byStep[next_];
+            const double wanted = std::min(chosen.steps[position], static_cast<double>(plan_.steps));
+            if (wanted != step) return;
+            std::memcpy(result_.weights + std::int64_t{position} * plan_.states, column,
+                        static_cast<std::size_t>(plan_.states) * sizeof(double));
+            if (result_.logScale) result_.logScale[position] = logScale;
+        }
+    }
+
+private:
+    const ForwardPlan& plan_;
+    const ForwardResult& result_;
+    std::int32_t next_ = 0;  // in chosen.byStep: the first chosen step not yet written
+};
+
 }  // namespace
 
-double* forwardRecursion(const ForwardPlan& plan, bool normalize) {
+bool forwardRecursion(const ForwardPlan& plan, bool normalize, const ForwardResult& result, Fault* fault) {
     double* const columns[2] = {plan.initialColumn, newPaddedColumn(plan.states)};
+    StepRecorder recorder(plan, result);
+    recorder.record(1, columns[0], 0.0);
     ChunkScheduler scheduler(chunkCount(plan.states), teamSize(plan.states, kThreadedStates, plan.threads));
+    Stop stop;
+    // ((0 + log(c_2)) + log(c_3)) + ...: the log of the scale of step t+1.
+    double logScale = 0.0;
     for (std::int32_t t = 0; t + 1 < plan.steps; ++t) {
-        advance(scheduler, plan, t, normalize, columns[t % 2], columns[(t + 1) % 2]);
+        const double divisor = advance(scheduler, {&plan, t, columns[t % 2], columns[(t + 1) % 2], &stop}, normalize);
+        if (stop.seen.load(std::memory_order_relaxed)) {
+            setInterrupted(*fault);
+            return false;  // the scheduler lets its helper go and joins it on the way out
+        }
+        if (normalize) logScale = logScale + std::log(divisor);
+        recorder.record(t + 2, columns[(t + 1) % 2], logScale);
     }
-    return columns[(plan.steps - 1) % 2];
+    return true;
 }

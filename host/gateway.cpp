@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "host/interrupt.hpp"
-#include "kernel/interrupt.hpp"
 #include "kernel/scratch.hpp"
 
 namespace host {
@@ -159,13 +158,6 @@ void reject(const contract::Module& module, const Fault& fault) {
         rejectWith(module.name, fault.mnemonic, "Input %zu (%s)%s%s", slot + 1, name, joint, fault.detail);
     }
     rejectWith(module.name, fault.mnemonic, "%s", fault.detail);
-}
-
-void rejectOnInterrupt(const contract::Module& module) {
-    if (!interruptRequested()) return;
-    Fault fault;
-    setInterrupted(fault);
-    reject(module, fault);
 }
 
 double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int slot) {

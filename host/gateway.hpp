@@ -47,10 +47,6 @@ inline void rejectOnFault(const contract::Module& module, const Fault& fault) {
     if (fault) reject(module, fault);
 }
 
-// Rejects the call as "<module>:interrupted" when the host holds a Ctrl-C:
-// for a gateway between kernels, where none of them polls.
-void rejectOnInterrupt(const contract::Module& module);
-
 // Creates the zero-filled rows x cols result in plhs[slot] and returns its data.
 double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int slot = 0);
 

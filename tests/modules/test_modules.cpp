@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "all_subsets.hpp"
 #include "case_names.hpp"
 #include "module_calls.hpp"
 #include "modules/contracts.hpp"
@@ -26,6 +28,65 @@ TEST(Modules, ForwardWorkedExample) {
         EXPECT_EQ(result({name, {T1, x.ones, x.S, x.P}}, 4, 1), (std::vector<double>{0, 1, 1, 0})) << name;
         EXPECT_EQ(result({name, {T1, x.ones, x.arrays.dbl(0, 2), x.P}}, 0, 1), std::vector<double>{}) << name;
     }
+}
+
+// The weights and log scales of chosen steps, in the caller's order.
+TEST(Modules, ForwardChosenSteps) {
+    Example x;
+    const double l4 = std::log(4.0), l8 = std::log(4.0) + std::log(2.0);
+    const std::vector<double> step[4] = {{}, {0, 1, 1, 0}, {0, 0.25, 0.25, 0.5}, {0, 0.125, 0.125, 0.75}};
+    const mxArray* noSymbols = x.arrays.dbl(3, 0);
+    const mxArray* noObservations = x.arrays.dbl(0, 0);
+    struct Case {
+        const char* label;
+        Call call;
+        std::vector<double> F, logScale;
+        std::size_t rows, columns;
+    } cases[] = {
+        {"shuffled with a repeat",
+         {"Zellmor_mex", {x.T3, x.ones, x.S, x.P, x.arrays.row({3, 1, 2, 3})}, 2},
+         {0, 0.125, 0.125, 0.75, 0, 1, 1, 0, 0, 0.25, 0.25, 0.5, 0, 0.125, 0.125, 0.75},
+         {l8, 0, l4, l8},
+         4,
+         4},
+        {"step T alone", {"Zellmor_mex", {x.T3, x.ones, x.S, x.P}, 2}, step[3], {l8}, 4, 1},
+        {"none", {"Zellmor_mex", {x.T3, x.ones, x.S, x.P, x.arrays.dbl(0, 0)}, 2}, {}, {}, 4, 0},
+        {"raw, as a column",
+         {"Zellmor_raw_mex", {x.T3, x.ones, x.S, x.P, x.arrays.column({2, 1})}},
+         {0, 1, 1, 2, 0, 1, 1, 0},
+         {},
+         4,
+         2},
+        {"no states",
+         {"Zellmor_mex", {x.T3, x.ones, x.arrays.dbl(0, 2), x.P, x.arrays.row({1, 2})}, 2},
+         {},
+         {0, 0},
+         0,
+         2},
+    };
+    for (const Case& c : cases) {
+        standin::CallOutcome outcome = run(c.call);
+        ASSERT_FALSE(outcome.failed()) << c.label << ": " << outcome.errorMessage;
+        EXPECT_EQ(mxGetM(outcome.result), c.rows) << c.label;
+        EXPECT_EQ(mxGetN(outcome.result), c.columns) << c.label;
+        EXPECT_TRUE(sameBits(standin::values(outcome.result), c.F)) << c.label;
+        if (c.call.nlhs > 1) {
+            EXPECT_EQ(mxGetN(outcome.otherResults[0]), c.columns) << c.label;
+            EXPECT_TRUE(sameBits(standin::values(outcome.otherResults[0]), c.logScale)) << c.label;
+        }
+        standin::destroyArray(outcome.result);
+        for (mxArray* other : outcome.otherResults) standin::destroyArray(other);
+    }
+    // Without symbols every step after the first repeats the second, however
+    // far the chosen steps reach.
+    std::vector<double> second =
+        result({"Zellmor_mex", {x.arrays.dbl(1, 1, {2}), noObservations, noSymbols, noSymbols}}, 3, 1);
+    std::vector<double> far = result(
+        {"Zellmor_mex",
+         {x.arrays.dbl(1, 1, {2147483647}), noObservations, noSymbols, noSymbols, x.arrays.row({2147483647, 2})}},
+        3, 2);
+    EXPECT_TRUE(sameBits(std::vector<double>(far.begin(), far.begin() + 3), second));
+    EXPECT_TRUE(sameBits(std::vector<double>(far.begin() + 3, far.end()), second));
 }
 
 TEST(Modules, ResultStoredWhenNoOutputRequested) {
@@ -115,7 +176,12 @@ TEST(Modules, ForwardScratchIndependentOfSteps) {
 TEST(Modules, LongCallsStopSoonAfterCtrlC) {
     Example x;
     const std::size_t codes = 100000;
+    const StateSpace subsets = allSubsets(12);  // 4096 states: two threads
+    const double steps = 100000;
     const std::vector<Call> calls = {
+        {"Zellmor_mex",
+         {x.arrays.dbl(1, 1, {steps}), x.arrays.dbl(12, 100000, std::vector<double>(12 * 100000, 0.5)),
+          x.arrays.dbl(4096, 12, subsets.S), x.arrays.dbl(4096, 12, subsets.P)}},
         // 20000 equal rows of 0.5: pair by pair, every entry compared.
         {"Ortesk_count_mex", {x.unused, x.arrays.dbl(20000, 20, std::vector<double>(400000, 0.5))}},
         // One bucket of 10^5 codes, listed 10^5 times.

@@ -19,6 +19,8 @@ declare -A setup=(
   [Ortesk_count_mex]="S = 0.5 * ones (20000, 20); call = @() Ortesk_count_mex ([], S);"
   # One bucket of 10^5 codes listed 10^5 times.
   [Quivane_mex]="n = 1e5; call = @() Quivane_mex (zeros (1, 3), [0.25 0.75], ones (n, 1), 1000001 * ones (1, n), [n; n]);"
+  # 4096 states on two threads over 10^5 steps.
+  [Zellmor_mex]="[S, P] = all_subsets (12); O = 0.5 * ones (12, 1e5); call = @() Zellmor_mex (1e5, O, S, P);"
 )
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
@@ -33,7 +35,7 @@ wait_for() {
 }
 
 status=0
-for module in Ortesk_count_mex Quivane_mex; do
+for module in Zellmor_mex Ortesk_count_mex Quivane_mex; do
   cat >"$work/in" <<EOF
 addpath ('$module_dir'); x = 42; ${setup[$module]}
 try, printf ("calling\n"), fflush (stdout); call (); printf ("returned\n"); catch err, printf ("caught %s\n", err.identifier); end, printf ("after the call\n")

@@ -2,12 +2,14 @@
 ## step) and Zellmor_raw_mex (unscaled), called as a user calls them.
 
 ## The recursion written out loop by loop, in the order the modules add and
-## multiply, so that results can be compared bit for bit. Only whole 0/1 last
-## rows of S are handled: K is their number of ones.
-%!function F = literal_forward (T, O, S, P, rescale)
+## multiply, so that results can be compared bit for bit: the last step, all
+## T steps and their log scales. Only whole 0/1 last rows of S are handled:
+## K is their number of ones.
+%!function [last, F, logScale] = literal_forward (T, O, S, P, rescale)
 %!  [n, L] = size (S);
 %!  O = reshape (O(1:L*T), L, T);
 %!  F = zeros (n, T);
+%!  logScale = zeros (1, T);
 %!  for i = 1:n
 %!    if (fix (sum (S(i,:))) == 1)
 %!      F(i,1) = O(find (S(i,:) == 1, 1), 1);
@@ -35,9 +37,10 @@
 %!        total = total + F(j,t+1);
 %!      endfor
 %!      F(:,t+1) = F(:,t+1) / total;
+%!      logScale(t+1) = logScale(t) + log (total);
 %!    endif
 %!  endfor
-%!  F = F(:,T);
+%!  last = F(:,T);
 %!endfunction
 
 %!shared S, P, names
@@ -127,7 +130,7 @@
 ## One line per reason for rejecting a call.
 %!error id=Zellmor_mex:notEnoughInputs Zellmor_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 1])
 %!error id=Zellmor_raw_mex:notEnoughInputs Zellmor_raw_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 1])
-%!error id=Zellmor_mex:tooManyOutputs [a, b] = Zellmor_mex (3, ones (2, 3), S, P)
+%!error id=Zellmor_mex:tooManyOutputs [a, b, c] = Zellmor_mex (3, ones (2, 3), S, P)
 %!error id=Zellmor_raw_mex:tooManyOutputs [a, b] = Zellmor_raw_mex (3, ones (2, 3), S, P)
 %!error id=Zellmor_mex:notRealDouble Zellmor_mex (single (3), ones (2, 3), S, P)
 %!error id=Zellmor_mex:badStepCount Zellmor_mex (0, ones (2, 3), S, P)
@@ -192,13 +195,61 @@
 ## all_subsets: the README's example, and each predecessor is the row of the
 ## state less that symbol.
 %!test
-%! [S, P] = all_subsets (2);
-%! assert (S, [0 0; 1 0; 0 1; 1 1]);
-%! assert (P, [-1 -1; 1 -1; -1 1; 3 2]);
-%! [S, P] = all_subsets (5);
-%! assert (P(S == 0), -ones (nnz (S == 0), 1));
-%! [i, c] = find (S);
-%! less = S(i,:);
+%! [Sa, Pa] = all_subsets (2);
+%! assert (Sa, [0 0; 1 0; 0 1; 1 1]);
+%! assert (Pa, [-1 -1; 1 -1; -1 1; 3 2]);
+%! [Sa, Pa] = all_subsets (5);
+%! assert (Pa(Sa == 0), -ones (nnz (Sa == 0), 1));
+%! [i, c] = find (Sa);
+%! less = Sa(i,:);
 %! less(sub2ind (size (less), (1:numel (i))', c)) = 0;
-%! [~, row] = ismember (less, S, "rows");
-%! assert (P(sub2ind (size (P), i, c)), row);
+%! [~, row] = ismember (less, Sa, "rows");
+%! assert (Pa(sub2ind (size (Pa), i, c)), row);
+
+## Chosen steps: every step in a shuffled order with repeats, weights and log
+## scales bit for bit against the literal recursion.
+%!test
+%! rand ("seed", 7);
+%! for L = 1:5
+%!   [Sa, Pa] = all_subsets (L);
+%!   for T = [1 2 5 12]
+%!     O = rand (L, T);
+%!     steps = [randperm(T), T, 1];
+%!     for r = 0:1
+%!       [~, F, logScale] = literal_forward (T, O, Sa, Pa, r);
+%!       if (r)
+%!         [got, gotScale] = Zellmor_mex (T, O, Sa, Pa, steps);
+%!         assert (isequal (gotScale, logScale(steps)), "log scales, L = %d, T = %d", L, T);
+%!       else
+%!         got = Zellmor_raw_mex (T, O, Sa, Pa, steps');
+%!       endif
+%!       assert (isequal (got, F(:,steps)), "%s, L = %d, T = %d", names{2-r}, L, T);
+%!     endfor
+%!   endfor
+%! endfor
+
+## No step chosen: n x 0 and 1 x 0, with T still checked against O.
+%!test
+%! [F, logScale] = Zellmor_mex (3, ones (2, 3), S, P, []);
+%! assert (size (F), [4 0]);
+%! assert (size (logScale), [1 0]);
+%! assert (error_identifier ("Zellmor_mex", 4, ones (2, 3), S, P, []), "Zellmor_mex:observationsTooShort");
+
+## Over a long sequence the raw weights underflow to 0; the log scale stays
+## finite, and where the raw weights are still representable it is the log of
+## their sum.
+%!test
+%! [Sa, Pa] = all_subsets (4);
+%! rand ("seed", 11);
+%! O = 0.01 * rand (4, 2000);
+%! [~, logScale] = Zellmor_mex (2000, O, Sa, Pa, [100 2000]);
+%! assert (all (Zellmor_raw_mex (2000, O, Sa, Pa) == 0));
+%! assert (isfinite (logScale(2)) && logScale(2) < logScale(1));
+%! assert (logScale(1), log (sum (Zellmor_raw_mex (100, O, Sa, Pa))), 1e-9);
+
+%!test
+%! for bad = {0, 4, 2.5, NaN, Inf, -1, [1 2 NaN]}
+%!   for name = names
+%!     assert (error_identifier (name{1}, 3, ones (2, 3), S, P, bad{1}), [name{1} ":badSteps"]);
+%!   endfor
+%! endfor

@@ -18,12 +18,31 @@ inline ArrayView columnOf(const std::vector<double>& values) {
 }
 
 // The forward recursion's inputs over a state space: T steps (T a scalar the
-// caller keeps) of the observations O, L x T.
-inline ForwardInputs forwardInputsOf(const StateSpace& space, const std::vector<double>& O, const double& T) {
+// caller keeps) of the observations O, L x T, and the chosen steps when given.
+inline ForwardInputs forwardInputsOf(const StateSpace& space, const std::vector<double>& O, const double& T,
+                                     const std::vector<double>* steps = nullptr) {
     return {{&T, 1, 1, 1},
             viewOf(O, space.L, static_cast<std::int32_t>(O.size() / (space.L > 0 ? space.L : 1))),
             viewOf(space.S, space.n, space.L),
-            viewOf(space.P, space.n, space.K)};
+            viewOf(space.P, space.n, space.K),
+            steps ? viewOf(*steps, 1, static_cast<std::int32_t>(steps->size())) : ArrayView{},
+            steps != nullptr};
+}
+
+// What a planned forward call returns: the chosen steps' weights (n x m) and
+// their log scales (1 x m), as the gateway hands them out.
+struct ForwardOutcome {
+    std::vector<double> weights;
+    std::vector<double> logScale;
+};
+
+inline ForwardOutcome runPlanned(const ForwardPlan& plan, bool normalize) {
+    const std::size_t columns = static_cast<std::size_t>(plan.chosen.count);
+    ForwardOutcome outcome{std::vector<double>(columns * static_cast<std::size_t>(plan.states)),
+                           std::vector<double>(columns)};
+    Fault fault;
+    if (plan.states > 0) forwardRecursion(plan, normalize, {outcome.weights.data(), outcome.logScale.data()}, &fault);
+    return outcome;
 }
 
 #endif

@@ -1,5 +1,6 @@
 #include "literal.hpp"
 
+#include <cmath>
 #include <cstring>
 
 #include "array_routines.hpp"
@@ -7,8 +8,8 @@
 
 namespace literal {
 
-std::vector<double> forwardRecursion(double T, const double* O, const double* S, const double* P, std::int32_t n,
-                                     std::int32_t L, bool normalize) {
+Trajectory forwardTrajectory(double T, const double* O, const double* S, const double* P, std::int32_t n,
+                             std::int32_t L, bool normalize) {
     auto cells = static_cast<std::int32_t>(static_cast<double>(n) * T);
     double* F = scratchArray<double>(static_cast<std::size_t>(cells));
     for (std::int32_t i = 0; i < n; ++i) {
@@ -19,6 +20,8 @@ std::vector<double> forwardRecursion(double T, const double* O, const double* S,
     }
     auto K = static_cast<std::int32_t>(rowSum(S, n - 1, n, L));
     std::int32_t* Q = positionsEqualInto(S, n - 1, n, L, K, 1.0);
+    Trajectory trajectory;
+    trajectory.logScale.assign(static_cast<std::size_t>(T), 0.0);
     for (std::int32_t t = 0; static_cast<double>(t + 1) < T; ++t) {
         for (std::int32_t j = 0; j < n; ++j) {
             double acc = 0.0;
@@ -33,9 +36,22 @@ std::vector<double> forwardRecursion(double T, const double* O, const double* S,
             }
             F[j + static_cast<std::int64_t>(t + 1) * n] = acc;
         }
-        if (normalize) normalizeColumn(F, n, t + 1);
+        trajectory.logScale[t + 1] = trajectory.logScale[t];
+        if (!normalize) continue;
+        // The divisor as normalizeColumn forms it: ascending from 0.0.
+        double divisor = 0.0;
+        for (std::int32_t j = 0; j < n; ++j) divisor = divisor + F[j + static_cast<std::int64_t>(t + 1) * n];
+        trajectory.logScale[t + 1] = trajectory.logScale[t] + std::log(divisor);
+        normalizeColumn(F, n, t + 1);
     }
-    double* last = columnCopy(F, static_cast<std::int32_t>(T - 1.0), n);
+    trajectory.F.assign(F, F + cells);
+    return trajectory;
+}
+
+std::vector<double> forwardRecursion(double T, const double* O, const double* S, const double* P, std::int32_t n,
+                                     std::int32_t L, bool normalize) {
+    Trajectory trajectory = forwardTrajectory(T, O, S, P, n, L, normalize);
+    double* last = columnCopy(trajectory.F.data(), static_cast<std::int32_t>(T - 1.0), n);
     return std::vector<double>(last, last + n);
 }
 

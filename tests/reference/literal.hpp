@@ -15,7 +15,17 @@ struct Event {
     bool operator==(const Event& o) const { return to == o.to && from == o.from && symbol == o.symbol; }
 };
 
-// All T columns of F, every step as written; returns column T-1 (n doubles).
+// All T columns of F (n x T), every step as written, and the log scale of
+// each step: the sum of log(divisor) over the rescaled steps up to it, 0 for
+// every step when not normalised.
+struct Trajectory {
+    std::vector<double> F;
+    std::vector<double> logScale;
+};
+Trajectory forwardTrajectory(double T, const double* O, const double* S, const double* P, std::int32_t n,
+                             std::int32_t L, bool normalize);
+
+// Column T-1 of forwardTrajectory's F (n doubles).
 std::vector<double> forwardRecursion(double T, const double* O, const double* S, const double* P, std::int32_t n,
                                      std::int32_t L, bool normalize);
 

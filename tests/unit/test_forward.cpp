@@ -16,15 +16,14 @@ namespace {
 
 using ForwardRecursion = KernelTest;
 
-// threads 0 lets the kernel choose.
-std::vector<double> runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize,
-                              std::int32_t threads) {
+// threads 0 lets the kernel choose; steps null for step T alone.
+ForwardOutcome runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize,
+                         std::int32_t threads, const std::vector<double>* steps = nullptr) {
     ForwardPlan plan{};
     plan.threads = threads;
     Fault fault;
-    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T), &plan, &fault)) << fault.detail;
-    double* last = forwardRecursion(plan, normalize);
-    return std::vector<double>(last, last + space.n);
+    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T, steps), &plan, &fault)) << fault.detail;
+    return runPlanned(plan, normalize);
 }
 
 bool takesSubsetLayout(const StateSpace& space) {
@@ -50,17 +49,47 @@ std::vector<double> randomObservations(std::int32_t L, std::int32_t T, std::mt19
     return O;
 }
 
-// Raw and normalised, on one thread, two, and as many as the kernel chooses.
+// Every step from 1 to T, shuffled, and the last and the first once more.
+std::vector<double> everyStepShuffled(std::int32_t T, std::mt19937_64& rng) {
+    std::vector<double> steps(static_cast<std::size_t>(T));
+    for (std::int32_t s = 0; s < T; ++s) steps[s] = s + 1;
+    std::shuffle(steps.begin(), steps.end(), rng);
+    steps.push_back(T);
+    steps.push_back(1);
+    return steps;
+}
+
+std::string firstDifference(const std::vector<double>& expected, const std::vector<double>& actual) {
+    std::int64_t at = firstBitDifference(expected, actual);
+    if (at < 0) return "";
+    return "first difference at " + std::to_string(at) + ": expected " + std::to_string(expected[at]) + ", got " +
+           std::to_string(actual[at]);
+}
+
+// Raw and normalised, on one thread, two, and as many as the kernel chooses:
+// step T alone, and every step in a shuffled order with repeats, weights and
+// log scales, against the literal recursion's trajectory.
 void expectSameBits(const StateSpace& space, const std::vector<double>& O, double T, const std::string& label) {
+    std::mt19937_64 rng(static_cast<std::uint64_t>(T) * 7919 + space.n);
+    const std::vector<double> steps = everyStepShuffled(static_cast<std::int32_t>(T), rng);
     for (bool normalize : {false, true}) {
-        std::vector<double> expected =
+        const literal::Trajectory trajectory =
+            literal::forwardTrajectory(T, O.data(), space.S.data(), space.P.data(), space.n, space.L, normalize);
+        const std::vector<double> last =
             literal::forwardRecursion(T, O.data(), space.S.data(), space.P.data(), space.n, space.L, normalize);
+        std::vector<double> chosen, logScale;
+        for (double step : steps) {
+            const auto column = trajectory.F.begin() + static_cast<std::ptrdiff_t>(step - 1) * space.n;
+            chosen.insert(chosen.end(), column, column + space.n);
+            logScale.push_back(trajectory.logScale[static_cast<std::size_t>(step) - 1]);
+        }
+        const std::string what = label + (normalize ? " normalised" : " raw");
         for (std::int32_t threads : {1, 2, 0}) {
-            std::vector<double> actual = runKernel(space, O, T, normalize, threads);
-            std::int64_t at = firstBitDifference(expected, actual);
-            ASSERT_EQ(at, -1) << label << (normalize ? " normalised" : " raw") << " threads=" << threads
-                              << ": first difference at state " << at << ": expected " << expected[at] << ", got "
-                              << actual[at];
+            const std::string run = what + " threads=" + std::to_string(threads) + ": ";
+            ASSERT_EQ(firstDifference(last, runKernel(space, O, T, normalize, threads).weights), "") << run << "step T";
+            const ForwardOutcome trajectoryRun = runKernel(space, O, T, normalize, threads, &steps);
+            ASSERT_EQ(firstDifference(chosen, trajectoryRun.weights), "") << run << "every step";
+            ASSERT_EQ(firstDifference(logScale, trajectoryRun.logScale), "") << run << "log scales";
         }
         standin::releaseScratch();
     }
