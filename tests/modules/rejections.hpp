@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "case_names.hpp"
 #include "module_calls.hpp"
 
 struct Rejection {
@@ -14,6 +15,8 @@ struct Rejection {
     std::function<Call(Example&)> call;
     std::string id;  // "<module>:<mnemonic>"
 };
+
+PRINT_CASES_BY_LABEL(Rejection)
 
 const std::vector<Rejection>& rejectionTable();
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 
 // A test name for a label: letters and digits kept, '-' and '+' spelt out
@@ -24,6 +25,11 @@ inline std::string caseName(const std::string& label) {
     while (!name.empty() && name.back() == '_') name.pop_back();
     return name;
 }
+
+// Prints a case of type Type by its label, as CTest's name of the test shows
+// it; to be used in the namespace that declares Type.
+#define PRINT_CASES_BY_LABEL(Type) \
+    inline void PrintTo(const Type& c, std::ostream* os) { *os << c.label; }
 
 // Registers one test of Suite per element of cases (a container of structs
 // with a `label`), named by caseName.

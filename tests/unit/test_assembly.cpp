@@ -140,6 +140,7 @@ struct RejectedAssembly {
     std::vector<double> list, codes, cum;
     const char* mnemonic;
 };
+PRINT_CASES_BY_LABEL(RejectedAssembly)
 
 const std::vector<double> kWorkedCodes = {1000001, 3000002, 3000003, 2000002, 3000001, 3000003};
 const std::vector<double> kWorkedCum = {3, 6};

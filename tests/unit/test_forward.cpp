@@ -179,17 +179,17 @@ TEST_F(ForwardRecursion, AllSubsetsHoldTheirPredecessors) {
     }
 }
 
-// Tables in the subset layout go without a list of terms; every other
-// table, however close, must not.
-TEST_F(ForwardRecursion, TakesTheSubsetLayoutExactlyWhereItHolds) {
+struct LayoutCase {
+    std::string label;
+    StateSpace space;
+    bool subsetLayout;
+};
+PRINT_CASES_BY_LABEL(LayoutCase)
+
+std::vector<LayoutCase> layoutCases() {
     std::mt19937_64 rng(11);
     const StateSpace all = allSubsets(6);
-    struct Case {
-        const char* label;
-        StateSpace space;
-        bool subsetLayout;
-    };
-    const Case cases[] = {
+    return {
         {"all subsets", all, true},
         {"symbols in reverse order, offsets descending", withSymbolsReversed(all), true},
         {"first 47 subsets, n not a whole number of vectors", allSubsets(6, 47), true},
@@ -200,12 +200,21 @@ TEST_F(ForwardRecursion, TakesTheSubsetLayoutExactlyWhereItHolds) {
         {"a predecessor where the bit is clear", withEntry(all, 3, 3, 1.0), false},
         {"shuffled", reshuffled(all, 0, rng), false},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(takesSubsetLayout(c.space), c.subsetLayout) << c.label;
-        std::int32_t T = 20;
-        expectSameBits(c.space, randomObservations(c.space.L, T, rng), T, c.label);
-    }
 }
+
+// Tables in the subset layout go without a list of terms; every other
+// table, however close, must not; both give the literal bits.
+using LayoutOfTable = KernelCaseTest<LayoutCase>;
+
+TEST_P(LayoutOfTable, TakenExactlyWhereItHolds) {
+    const LayoutCase& c = GetParam();
+    std::mt19937_64 rng(c.space.n);
+    EXPECT_EQ(takesSubsetLayout(c.space), c.subsetLayout);
+    const std::int32_t T = 20;
+    expectSameBits(c.space, randomObservations(c.space.L, T, rng), T, c.label);
+}
+
+INSTANTIATE_CASES(LayoutOfTable, layoutCases());
 
 TEST_F(ForwardRecursion, ThreadsAgreeOnALargeStateSpace) {
     std::mt19937_64 rng(14);
@@ -217,25 +226,25 @@ TEST_F(ForwardRecursion, ThreadsAgreeOnALargeStateSpace) {
     expectSameBits(withEntry(all, all.n, 1, -1.0), O, T, "all subsets of 14, one predecessor missing");
 }
 
-// The tables are read in passes that only notice a fault, on two threads
-// when asked; the entry or row named must still be the first bad one.
-TEST_F(ForwardRecursion, NamesTheFirstFault) {
-    using Entries = std::vector<std::pair<std::size_t, double>>;  // 0-based index, value
-    struct Case {
-        const char* label;
-        Entries P;
-        Entries S;
-        const char* mnemonic;
-        const char* named;
-    };
+using Entries = std::vector<std::pair<std::size_t, double>>;  // 0-based index, value
+
+struct FaultCase {
+    std::string label;
+    Entries P;
+    Entries S;
+    const char* mnemonic;
+    const char* named;
+};
+PRINT_CASES_BY_LABEL(FaultCase)
+
+std::vector<FaultCase> faultCases() {
     const double kNaN = std::numeric_limits<double>::quiet_NaN();
     const double kInf = std::numeric_limits<double>::infinity();
-    const StateSpace space = allSubsets(6, 47);  // n = 47, K = 4
     const Entries row6SumsToOne = {{5, 0.5}, {5 + 47, 0.5}, {5 + 47 * 2, 0.0}};
     const Entries row41SumsToOne = {{40 + 47 * 3, 0.25}, {40 + 47 * 5, 0.75}};
     Entries rows6And41 = row6SumsToOne;
     rows6And41.insert(rows6And41.end(), row41SumsToOne.begin(), row41SumsToOne.end());
-    const Case cases[] = {
+    return {
         {"P 0 first", {{0, 0.0}}, {}, "badPredecessor", "entry (1, 1) must"},
         {"P n + 1 last, past the whole vectors", {{47 * 4 - 1, 48.0}}, {}, "badPredecessor", "entry (47, 4) must"},
         {"P 1.5 mid-column", {{47 * 2 + 20, 1.5}}, {}, "badPredecessor", "entry (21, 3) must"},
@@ -251,23 +260,31 @@ TEST_F(ForwardRecursion, NamesTheFirstFault) {
         {"S one row in the second half", {}, row41SumsToOne, "noMemberEntry", "row 41 sums to 1,"},
         {"S a row in each half", {}, rows6And41, "noMemberEntry", "row 6 sums to 1,"},
     };
+}
+
+// The tables are read in passes that only notice a fault, on two threads
+// when asked; the entry or row named must still be the first bad one.
+using FaultInTables = KernelCaseTest<FaultCase>;
+
+TEST_P(FaultInTables, NamesTheFirstBadOne) {
+    const FaultCase& c = GetParam();
+    StateSpace bad = allSubsets(6, 47);  // n = 47, K = 4
+    for (const auto& [index, value] : c.P) bad.P[index] = value;
+    for (const auto& [index, value] : c.S) bad.S[index] = value;
     const double T = 1;
     const std::vector<double> O(6, 1.0);
-    for (const Case& c : cases) {
-        StateSpace bad = space;
-        for (const auto& [index, value] : c.P) bad.P[index] = value;
-        for (const auto& [index, value] : c.S) bad.S[index] = value;
-        for (std::int32_t threads : {1, 2}) {
-            ForwardPlan plan{};
-            plan.threads = threads;
-            Fault fault;
-            EXPECT_FALSE(planForward(forwardInputsOf(bad, O, T), &plan, &fault)) << c.label;
-            EXPECT_STREQ(fault.mnemonic, c.mnemonic) << c.label;
-            EXPECT_NE(std::string(fault.detail).find(c.named), std::string::npos)
-                << c.label << " threads=" << threads << ": " << fault.detail;
-            standin::releaseScratch();
-        }
+    for (std::int32_t threads : {1, 2}) {
+        ForwardPlan plan{};
+        plan.threads = threads;
+        Fault fault;
+        EXPECT_FALSE(planForward(forwardInputsOf(bad, O, T), &plan, &fault));
+        EXPECT_STREQ(fault.mnemonic, c.mnemonic);
+        EXPECT_NE(std::string(fault.detail).find(c.named), std::string::npos)
+            << "threads=" << threads << ": " << fault.detail;
+        standin::releaseScratch();
     }
 }
+
+INSTANTIATE_CASES(FaultInTables, faultCases());
 
 }  // namespace

@@ -188,6 +188,7 @@ struct PairCase {
     TransitionKind kind;
     std::int32_t added;
 };
+PRINT_CASES_BY_LABEL(PairCase)
 
 const PairCase kPairs[] = {
     {"one symbol added", {1, 1, 0}, {1, 0, 0}, TransitionKind::AddsSymbol, 1},
