@@ -97,7 +97,8 @@ function codes = codes_vectorised (S)
   codes = [codes{:}];
 endfunction
 
-function A = assemble_vectorised (a, w, list, codes, cum)
+## The cells and weights of every code of the listed buckets, in list order.
+function [to, from, weight] = listed_codes (w, list, codes, cum)
   edges = [0; cum(:)];
   position = cell (1, numel (list));
   weight = cell (1, numel (list));
@@ -107,9 +108,19 @@ function A = assemble_vectorised (a, w, list, codes, cum)
     weight{i} = repmat (w(l), 1, numel (position{i}));
   endfor
   code = codes([position{:}]);
-  to = floor (code / 1e6);
-  from = code - to * 1e6;
-  A = accumarray ([to(:), from(:)], [weight{:}].', [a, a]);
+  to = floor (code(:) / 1e6);
+  from = code(:) - to * 1e6;
+  weight = [weight{:}].';
+endfunction
+
+function A = assemble_vectorised (a, w, list, codes, cum)
+  [to, from, weight] = listed_codes (w, list, codes, cum);
+  A = accumarray ([to, from], weight, [a, a]);
+endfunction
+
+function A = assemble_sparse_vectorised (a, w, list, codes, cum)
+  [to, from, weight] = listed_codes (w, list, codes, cum);
+  A = sparse (to, from, weight, a, a);
 endfunction
 
 function print_table (title, size_name, sizes, names, times)
@@ -161,6 +172,25 @@ for i = 1:numel (walk_L)
   assembly_times(i, 4) = best_time (@() Quivane_mex (X, w, zeros (0, 1), codes, cum), budget);
 endfor
 
+## The sparse form on the largest of those state spaces (a = 2048 rows),
+## against the dense one and against sparse () on the decoded buckets.
+S = all_subsets (walk_L(end));
+counts = Ortesk_count_mex ([], S);
+codes = Ortesk_slots_mex ([], S, counts);
+w = (1:walk_L(end)) / sum (1:walk_L(end));
+list = (1:walk_L(end)).';
+cum = cumsum (counts);
+a = rows (S) - 1;
+X = zeros (1, a);
+As = Quivane_mex (X, w, list, codes, cum, "sparse");
+assert (isequal (full (As), Quivane_mex (X, w, list, codes, cum)));
+assert (full (assemble_sparse_vectorised (a, w, list, codes, cum)), full (As), 1e-15);
+sparse_times = [best_time(@() Quivane_mex (X, w, list, codes, cum, "sparse"), budget), ...
+                best_time(@() Quivane_mex (X, w, list, codes, cum), budget), ...
+                best_time(@() assemble_sparse_vectorised (a, w, list, codes, cum), budget)];
+sparse_entries = nnz (As);
+clear As;
+
 count_times = zeros (numel (walk_L), 3);
 code_times = zeros (numel (walk_L), 2);
 for i = 1:numel (walk_L)
@@ -202,6 +232,8 @@ print_table ("transition counts", "a", walk_a, {"Ortesk_count_mex", "pairwise", 
 print_table ("transition codes", "a", walk_a, {"Ortesk_slots_mex", "pairwise"}, code_times);
 print_table ("transition matrix, every symbol listed once (a - 1 rows and columns)", "a", walk_a,
              {"Quivane_mex", "accumarray", "zeros(a-1)", "no symbol listed"}, assembly_times);
+print_table (sprintf ("transition matrix as a sparse array (%d stored entries)", sparse_entries), "a",
+             walk_a(end), {"Quivane sparse", "Quivane full", "sparse()"}, sparse_times);
 printf ("\nk/1: the time in column k over the module's (column 1); above 1 the module is faster.\n");
 printf ("\nOrtesk_count_mex on every subset of 20 symbols (a = 2^20): %.3f s\n", large_count_time);
 

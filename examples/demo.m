@@ -50,6 +50,29 @@ for r = 1:5
 end
 fprintf('\n  Weights sum to %.15f; the call took %.2f ms.\n', sum(F), 1000 * elapsed);
 
+%% 2b. Long sequences: the log scale, and the weights at every step
+heading('2b. Over T = 5000 steps: raw weights underflow, the log scale does not');
+L = 4;
+T = 5000;
+[S, P] = all_subsets(L);
+rand('twister', 7);
+O = 0.01 * rand(L, T);
+raw = Zellmor_raw_mex(T, O, S, P);
+[F, logScale] = Zellmor_mex(T, O, S, P);
+fprintf('  Zellmor_raw_mex: the largest raw weight of step %d is %g (underflowed).\n', T, max(raw));
+fprintf('  [F, logScale] = Zellmor_mex(...): logScale = %.6f, the log-likelihood\n', logScale);
+fprintf('  of the %d observations; F sums to %.15f.\n', T, sum(F));
+[~, logScale100] = Zellmor_mex(T, O, S, P, 100);
+fprintf('  At step 100 the raw weights are still representable: log(sum(raw)) = %.12f,\n', ...
+        log(sum(Zellmor_raw_mex(100, O, S, P))));
+fprintf('  logScale(100) = %.12f.\n', logScale100);
+steps = 1:12;
+trajectory = Zellmor_mex(T, O, S, P, steps);   % one column per chosen step
+fprintf('\n  The weight of state %s at steps 1 to %d, rising while its symbols are\n', as_set(S(8, :)), steps(end));
+fprintf('  seen, then giving way to the full state:\n   ');
+fprintf(' %.3f', trajectory(8, :));
+fprintf('\n  (steps = 1:T gives the whole trajectory, for plots.)\n');
+
 %% 3. The transition pipeline on the small example
 heading('3. Transitions: all subsets of 2 symbols');
 S = [0 0; 1 0; 0 1; 1 1];
@@ -102,6 +125,14 @@ fprintf(['  From a state, each symbol either is already in it (its weight stays 
          '  state is in S, and none is row 1, which takes no part in the walk: row 1\n' ...
          '  is the empty state, and adding a symbol never leads there. So the whole\n' ...
          '  weight 0.1 + 0.2 + 0.3 + 0.4 = 1 lands in every column.\n']);
+
+% The same matrix as a sparse array: full(As) has exactly the same values.
+As = Quivane_mex(zeros(1, size(S, 1) - 1), w, (1:L)', codes, cumsum(counts), 'sparse');
+dense_info = whos('A');
+sparse_info = whos('As');
+fprintf(['\n  As = Quivane_mex(..., ''sparse''): %d stored entries, isequal(full(As), A) = %d;\n' ...
+         '  %d bytes against %d for the dense matrix.\n'], nnz(As), isequal(full(As), A), ...
+        sparse_info.bytes, dense_info.bytes);
 
 % The same without the full state {1, 2, 3, 4}: the three-symbol states lose
 % the weight of the symbol that would complete them.

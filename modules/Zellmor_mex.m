@@ -3,6 +3,17 @@
 %   the membership matrix S) through T steps and returns the weights of the
 %   last step, each step after the first rescaled to sum 1.
 %
+%   [F, logScale] = Zellmor_mex(T, O, S, P) also returns the log of the
+%   scale the rescaling took away: the sum of log(c) over the divisors c of
+%   steps 2 .. T. F * exp(logScale) are the raw weights of Zellmor_raw_mex,
+%   and logScale is log(sum(raw weights)), the log-likelihood of the
+%   observations, finite long after the raw weights underflow to 0.
+%
+%   [F, logScale] = Zellmor_mex(T, O, S, P, steps) returns the weights of
+%   the chosen steps instead: column i of F and entry i of logScale are those
+%   of step steps(i), exactly as Zellmor_mex(steps(i), O, S, P) gives them.
+%   Steps after max(steps) are not computed; steps = 1:T gives every step.
+%
 %   Inputs (real, full double arrays):
 %     T  step count: the first element is read; a whole number, 1 <= T < 2^31.
 %     O  observation weights, L x T (symbols x steps), read flat with L rows.
@@ -10,23 +21,35 @@
 %        The last row is the full state; its K symbols order the columns of P.
 %     P  predecessor table, n x K: P(j,k) is the row of S_j without the k-th
 %        symbol of the last state, or -1 when that symbol is not in S_j.
-%   Result:
-%     F  n x 1 weights of step T. Step 1 gives a weight O(c,1) to each state
-%        with the single member c; it is never rescaled, so T = 1 returns it as is.
-%        A step whose weights sum to 0 becomes NaN, and NaN carries forward.
+%     steps  optional: step numbers, whole, 1 to T, any shape (read flat), in
+%        any order, repeats allowed; [] chooses none (F is n x 0).
+%   Results:
+%     F  n x 1 weights of step T, or n x numel(steps). Step 1 gives a weight
+%        O(c,1) to each state with the single member c; it is never rescaled,
+%        so T = 1 returns it as is. A step whose weights sum to 0 becomes NaN,
+%        and NaN carries forward.
+%     logScale  1 x 1, or 1 x numel(steps): 0 for step 1; -Inf once a step
+%        sums to 0, then NaN.
 %
 %   Example (all subsets of two symbols):
-%     S = [0 0; 1 0; 0 1; 1 1];
-%     P = [-1 -1; 1 -1; -1 1; 3 2];
+%     [S, P] = all_subsets(2);     % [0 0; 1 0; 0 1; 1 1], [-1 -1; 1 -1; -1 1; 3 2]
 %     Zellmor_mex(3, ones(2, 3), S, P)     % returns [0; 0.125; 0.125; 0.75]
+%     [F, logScale] = Zellmor_mex(3, ones(2, 3), S, P, 1:3)
+%     % F = [0 0 0; 1 0.25 0.125; 1 0.25 0.125; 0 0.5 0.75]
+%     % logScale = [0 log(4) log(8)]: the raw weights of steps 2 and 3 sum to 4 and 8
 %
 %   Errors have identifiers Zellmor_mex:<reason>, for instance
-%   Zellmor_mex:badStepCount or Zellmor_mex:badPredecessor.
+%   Zellmor_mex:badStepCount, Zellmor_mex:badPredecessor or Zellmor_mex:badSteps.
+%   Ctrl-C stops a long call (see README).
 %
-%   See also Zellmor_raw_mex, Ortesk_count_mex.
+%   See also Zellmor_raw_mex, all_subsets, Ortesk_count_mex.
 
 %!shared S, P
 %! S = [0 0; 1 0; 0 1; 1 1];
 %! P = [-1 -1; 1 -1; -1 1; 3 2];
 %!assert (Zellmor_mex (3, ones (2, 3), S, P), [0; 0.125; 0.125; 0.75])
 %!error id=Zellmor_mex:badStepCount Zellmor_mex (0, ones (2, 3), S, P)
+%!test
+%! [F, logScale] = Zellmor_mex (3, ones (2, 3), S, P, 1:3);
+%! assert (F, [0 0 0; 1 0.25 0.125; 1 0.25 0.125; 0 0.5 0.75]);
+%! assert (logScale, [0 log(4) log(4)+log(2)]);

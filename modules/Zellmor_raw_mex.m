@@ -5,6 +5,11 @@
 %   sequences whose distinct symbols form exactly state i, the weight of a
 %   sequence being the product of O(symbol, step) over its steps.
 %
+%   F = Zellmor_raw_mex(T, O, S, P, steps) returns the weights of the chosen
+%   steps: column i of F is step steps(i), exactly as
+%   Zellmor_raw_mex(steps(i), O, S, P) gives it. Raw weights underflow to 0
+%   over long sequences; Zellmor_mex's second output keeps their scale.
+%
 %   Inputs (real, full double arrays):
 %     T  step count: the first element is read; a whole number, 1 <= T < 2^31.
 %     O  observation weights, L x T (symbols x steps), read flat with L rows.
@@ -12,18 +17,22 @@
 %        The last row is the full state; its K symbols order the columns of P.
 %     P  predecessor table, n x K: P(j,k) is the row of S_j without the k-th
 %        symbol of the last state, or -1 when that symbol is not in S_j.
+%     steps  optional: step numbers, whole, 1 to T, any shape (read flat), in
+%        any order, repeats allowed; [] chooses none (F is n x 0).
 %   Result:
-%     F  n x 1 weights of step T.
+%     F  n x 1 weights of step T, or n x numel(steps).
 %
 %   Example (all subsets of two symbols):
 %     S = [0 0; 1 0; 0 1; 1 1];
 %     P = [-1 -1; 1 -1; -1 1; 3 2];
 %     Zellmor_raw_mex(3, ones(2, 3), S, P)     % returns [0; 1; 1; 6]
+%     Zellmor_raw_mex(3, ones(2, 3), S, P, [3 1])  % returns [0 0; 1 1; 1 1; 6 0]
 %
 %   Errors have identifiers Zellmor_raw_mex:<reason>, for instance
-%   Zellmor_raw_mex:badStepCount or Zellmor_raw_mex:badPredecessor.
+%   Zellmor_raw_mex:badStepCount, Zellmor_raw_mex:badPredecessor or
+%   Zellmor_raw_mex:badSteps.
 %
-%   See also Zellmor_mex.
+%   See also Zellmor_mex, all_subsets.
 
 %!shared S, P
 %! S = [0 0; 1 0; 0 1; 1 1];
