@@ -9,9 +9,12 @@
 #include "mex.h"
 
 #ifdef _WIN32
-#define PSAPI_VERSION 2  // EnumProcessModules from kernel32.dll, not psapi.dll
-#include <psapi.h>
 #include <windows.h>
+
+// After windows.h, whose types it takes; EnumProcessModules from kernel32.dll,
+// not psapi.dll.
+#define PSAPI_VERSION 2
+#include <psapi.h>
 #else
 #include <dlfcn.h>
 #endif
