@@ -5,7 +5,9 @@
 #include "forward/fork_join.hpp"
 #include "forward/forward_recursion.hpp"
 #include "forward/forward_steps.hpp"
+#include "forward/kernel_copies.hpp"
 #include "forward/predecessor_table.hpp"
+#include "forward/term_layout.hpp"
 #include "kernel/scratch.hpp"
 
 namespace {
@@ -184,14 +186,28 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
     // Q, the symbols of the last state, is taken only once P is known to be
     // that large: K comes from a sum that no array bounds before.
     std::int32_t* Q = positionsEqualInto(in.membership.data, n - 1, n, in.membership.cols, K, 1.0);
+    const KernelCopy& copy = kernelCopy(plan->instructionSet);
+    plan->instructionSet = resolved(plan->instructionSet);
     PredecessorScan scan;
     const std::int64_t entries = static_cast<std::int64_t>(n) * K;
-    if (!scanPredecessors(in, K, teamSize(entries, kThreadedEntries, plan->threads), &scan, fault)) return false;
+    if (!scanPredecessors(in, K, teamSize(entries, kThreadedEntries, plan->threads), copy, &scan, fault)) return false;
+    std::int32_t* places = nullptr;
     if (scan.subsetOffsets) {
         plan->offsets = {scan.subsetOffsets, Q, K};
+    } else if ((places = subsetPlaces(in, K))) {
+        auto* offsets = scratchArray<std::int32_t>(static_cast<std::size_t>(K));
+        for (std::int32_t k = 0; k < K; ++k) offsets[k] = std::int32_t{1} << k;
+        plan->offsets = {offsets, Q, K};
     } else {
-        plan->terms = listTerms(in, Q, K, scan.predecessors);
+        plan->terms = layLaneTerms(in, Q, K, copy.lanes, &places);
     }
-    plan->initialColumn = newPaddedColumn(n);
-    return buildInitialColumn(in, plan->threads, plan->initialColumn, fault);
+    plan->place = places;
+    double* rowOrder = newPaddedColumn(n);
+    if (!buildInitialColumn(in, plan->threads, rowOrder, fault)) return false;
+    plan->initialColumn = rowOrder;
+    if (places) {
+        plan->initialColumn = newPaddedColumn(n);
+        for (std::int32_t j = 0; j < n; ++j) plan->initialColumn[places[j]] = rowOrder[j];
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "arrays/array_view.hpp"
+#include "forward/instruction_sets.hpp"
 #include "kernel/fault.hpp"
 
 // The inputs as the gateway read them; the kernels only read them. n is the
@@ -26,11 +27,17 @@ struct ChosenSteps {
     std::int32_t* byStep;  // positions 0 .. count-1, ascending by step
 };
 
-// The predecessor table in compact form: the terms of state j are entries
-// termStart[j] .. termStart[j+1]-1 of predecessor/symbol, in ascending k, with
-// the -1 entries left out. predecessor is 0-based, symbol is Q[k].
-struct PredecessorTerms {
-    std::int64_t* termStart;
+// Any other predecessor table, laid out for vectors of `width` states: the
+// states in groups of width consecutive places of the column (see
+// ForwardPlan::place), group g's terms in slots groupStart[g] ..
+// groupStart[g+1]-1, term e of the state in lane i at slot groupStart[g] +
+// e * width + i, in ascending k with the -1 entries left out. A slot holds
+// the place of the predecessor and the symbol Q[k]; the slots of a lane past
+// its termCount are padding, which the step leaves out.
+struct LaneTerms {
+    std::int32_t width;
+    std::int64_t* groupStart;
+    std::int32_t* termCount;  // per place, zero past the last state
     std::int32_t* predecessor;
     std::int32_t* symbol;
 };
@@ -45,19 +52,25 @@ struct SubsetOffsets {
     std::int32_t columns;  // K
 };
 
-// Everything the steps need, validated and built once per call.
+// Everything the steps need, validated and built once per call. The steps
+// keep the weights in a column of their own order: state j (a row of S,
+// 0-based) at place[j], or at j when place is null. Sums over the states
+// still run in the order of the rows.
 struct ForwardPlan {
     std::int32_t states;
     std::int32_t symbols;
     std::int32_t steps;  // computed: the last chosen step, or 2 when every later step repeats step 2
     ChosenSteps chosen;
     const double* observations;
-    double* initialColumn;  // step 0: n doubles of a padded column (see newPaddedColumn)
-    SubsetOffsets offsets;  // when set, terms are not built
-    PredecessorTerms terms;
-    // Threads for every part of the call, set before planForward: 0 lets
-    // each part choose by its size, 1 or 2 forces that many.
+    const std::int32_t* place;  // host scratch, n entries, or null
+    double* initialColumn;      // step 0 in the steps' order: n doubles of a padded column (see newPaddedColumn)
+    SubsetOffsets offsets;      // when set, lane terms are not built
+    LaneTerms terms;
+    // Set before planForward. Threads for every part of the call: 0 lets
+    // each part choose by its size, 1 or 2 forces that many. The copy of the
+    // kernels: automatic, or one the processor runs.
     std::int32_t threads;
+    InstructionSet instructionSet;
 };
 
 // Validates inputs and builds the plan in host scratch; on input outside the

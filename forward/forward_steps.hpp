@@ -1,7 +1,5 @@
-// One step of the forward recursion over a range of states, one kernel per
-// layout of the predecessor table. Both form each state's sum exactly as
-// written: acc = 0.0, then for ascending k with a predecessor,
-// acc = acc + ((F(pred) + F(j)) * O(Q[k], t+1)).
+// One step of the forward recursion over a range of states, by whichever
+// layout of the predecessor table and copy of the kernels the plan holds.
 #ifndef FORWARD_FORWARD_STEPS_HPP
 #define FORWARD_FORWARD_STEPS_HPP
 
@@ -10,19 +8,19 @@
 #include "forward/forward_recursion.hpp"
 #include "forward/lanes.hpp"
 
-// The subset kernel takes states in aligned units of four vectors.
-constexpr std::int32_t kStateUnit = 4 * kLanes;
+// The steps take states in aligned units of four of the widest vectors:
+// ranges start on a unit, and padding covers the unit the last state is in.
+constexpr std::int32_t kStateUnit = 4 * kMaxLanes;
 
 // New zero-filled column for n states (host scratch): entry 0 on a 64-byte
-// line, at least kLanes doubles before it and the length rounded up to whole
-// units, so that the subset kernel may read and write whole units at either
+// line, at least kMaxLanes doubles before it and the length rounded up to
+// whole units, so that the steps may read and write whole units at either
 // end.
 double* newPaddedColumn(std::int32_t n);
 
-// Step t+1 of states [first, last) into next from step t in previous, by
-// whichever layout the plan holds (padded columns, the caller's; first a
-// multiple of kStateUnit). The subset step writes the unit holding last - 1
-// whole.
+// Step t+1 of the places [first, last) of the steps' column into next from
+// step t in previous (padded columns, the caller's; first a multiple of
+// kStateUnit). The unit holding last - 1 is written whole.
 void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
                  std::int32_t last);
 

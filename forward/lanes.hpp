@@ -1,40 +1,44 @@
-// Four doubles at a time for the forward kernels, as GCC vector extensions:
-// each operation on Lanes is the IEEE operation on every lane, so a kernel
-// gives the bits its scalar form would. Vectors never cross a function
-// boundary: their calling convention differs between the AVX2 and baseline
-// copies.
+// Doubles a vector at a time for the forward kernels, as GCC vector
+// extensions: each operation on a vector is the IEEE operation on every
+// lane, so a kernel gives the bits its scalar form would. The kernels are
+// templates on the lane count, always inlined into the copy of each
+// instruction set (forward/kernel_copies.cpp), so that vectors never cross a
+// function boundary, whose calling convention differs between the copies.
 #ifndef FORWARD_LANES_HPP
 #define FORWARD_LANES_HPP
 
 #include <cstdint>
 
-constexpr std::int32_t kLanes = 4;
+// The widest vectors any copy takes: what columns are padded for.
+constexpr std::int32_t kMaxLanes = 8;
 
-typedef double Lanes __attribute__((vector_size(kLanes * sizeof(double))));
-typedef std::int64_t LaneMask __attribute__((vector_size(kLanes * sizeof(double))));
+typedef double Lanes4 __attribute__((vector_size(4 * sizeof(double))));
+typedef std::int64_t LaneMask4 __attribute__((vector_size(4 * sizeof(double))));
+typedef double Lanes8 __attribute__((vector_size(8 * sizeof(double))));
+typedef std::int64_t LaneMask8 __attribute__((vector_size(8 * sizeof(double))));
 
-// An AVX2 copy of a kernel beside the baseline one, picked when the module
-// loads on a processor that has it. The build never contracts into fused
-// multiply-add, so both copies run the same operations. The loader support
-// this needs exists on x86-64 GNU/Linux only, and ThreadSanitizer's runtime
-// is not up yet when the loader picks. Clang names the picker apart from the
-// function, so that only calls from its own file reach it: a kernel with
-// copies is called through a plain function beside it.
-#if defined(__SANITIZE_THREAD__)
-#define FORWARD_THREAD_SANITIZER
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define FORWARD_THREAD_SANITIZER
-#endif
-#endif
-#if defined(__x86_64__) && defined(__gnu_linux__) && !defined(FORWARD_THREAD_SANITIZER)
-#define FORWARD_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define FORWARD_WIDE_CLONES
-#endif
+template <std::int32_t lanes>
+struct LaneTypes;
+template <>
+struct LaneTypes<4> {
+    using Lanes = Lanes4;
+    using Mask = LaneMask4;
+};
+template <>
+struct LaneTypes<8> {
+    using Lanes = Lanes8;
+    using Mask = LaneMask8;
+};
 
-// For the helpers of such a kernel: inlined into each copy, they run with its
-// instruction set.
+// Helpers of the kernels: inlined into each copy, they run with its
+// instruction set. Whatever a helper calls out of line runs the baseline.
 #define FORWARD_INLINE inline __attribute__((always_inline))
+
+// 0, 1, 2, ... into the lanes of v (by reference: a vector passed or
+// returned by value would take the baseline's calling convention).
+template <class V>
+FORWARD_INLINE void setLaneIndices(V& v) {
+    for (std::int32_t lane = 0; lane < static_cast<std::int32_t>(sizeof(V) / sizeof(v[0])); ++lane) v[lane] = lane;
+}
 
 #endif

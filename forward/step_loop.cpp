@@ -7,6 +7,7 @@
 #include "forward/fork_join.hpp"
 #include "forward/forward_recursion.hpp"
 #include "forward/forward_steps.hpp"
+#include "forward/kernel_copies.hpp"
 #include "kernel/interrupt.hpp"
 
 namespace {
@@ -43,10 +44,11 @@ double addRange(const double* column, StateRange states, double sum) {
     return sum;
 }
 
-// column[j] = column[j] / divisor for the states of the range, in place.
-FORWARD_WIDE_CLONES
-void divideRange(double* column, StateRange states, double divisor) {
-    for (std::int32_t j = states.first; j < states.last; ++j) column[j] = column[j] / divisor;
+// sum + column[place[j]] over the rows j of the range in ascending order,
+// the column being in the steps' order.
+double addPlacedRange(const double* column, const std::int32_t* place, StateRange rows, double sum) {
+    for (std::int32_t j = rows.first; j < rows.last; ++j) sum = sum + column[place[j]];
+    return sum;
 }
 
 // One call's way out on Ctrl-C: the calling thread polls as it is handed
@@ -69,26 +71,35 @@ struct Step {
 // Step t+1 into next from step t in previous (padded columns, the caller's),
 // a chunk at a time on the scheduler's threads; when normalize is set,
 // divided by its sum, which it returns (0.0 when not). The sum runs as every
-// sum of the recursion does, ascending from 0.0 in one accumulator, the
-// caller adding each chunk as soon as it and those before it are done.
+// sum of the recursion does, over the rows ascending from 0.0 in one
+// accumulator: with the column in row order, the caller adds each chunk as
+// soon as it and those before it are done; in an order of its own, the
+// caller adds the whole column once the step is done.
 double advance(ChunkScheduler& scheduler, const Step& step, bool normalize) {
-    const std::int32_t n = step.plan->states;
-    const std::int64_t unitsPerState = std::int64_t{step.plan->symbols} + 1;
+    const ForwardPlan& plan = *step.plan;
+    const std::int32_t n = plan.states;
+    const std::int64_t unitsPerState = std::int64_t{plan.symbols} + 1;
     const auto computeChunk = [&step](std::int32_t chunk) {
         if (step.stop->seen.load(std::memory_order_relaxed)) return;
         const StateRange states = statesOf(chunk, step.plan->states);
         forwardStep(*step.plan, step.t, step.previous, step.next, states.first, states.last);
     };
+    const bool sumInChunks = normalize && !plan.place;
     double sum = 0.0;
     scheduler.run(computeChunk, [&](std::int32_t chunk) {
         const StateRange states = statesOf(chunk, n);
         if (step.stop->poll.stop((states.last - states.first) * unitsPerState)) {
             step.stop->seen.store(true, std::memory_order_relaxed);
         }
-        if (normalize) sum = addRange(step.next, states, sum);
+        if (sumInChunks) sum = addRange(step.next, states, sum);
     });
     if (!normalize || step.stop->seen.load(std::memory_order_relaxed)) return 0.0;
-    scheduler.run([&](std::int32_t chunk) { divideRange(step.next, statesOf(chunk, n), sum); });
+    if (plan.place) sum = addPlacedRange(step.next, plan.place, {0, n}, 0.0);
+    const KernelCopy& copy = kernelCopy(plan.instructionSet);
+    scheduler.run([&](std::int32_t chunk) {
+        const StateRange states = statesOf(chunk, n);
+        copy.divideRange(step.next, states.first, states.last, sum);
+    });
     return sum;
 }
 
@@ -105,8 +116,12 @@ public:
             const std::int32_t position = chosen.byStep[next_];
             const double wanted = std::min(chosen.steps[position], static_cast<double>(plan_.steps));
             if (wanted != step) return;
-            std::memcpy(result_.weights + std::int64_t{position} * plan_.states, column,
-                        static_cast<std::size_t>(plan_.states) * sizeof(double));
+            double* const weights = result_.weights + std::int64_t{position} * plan_.states;
+            if (plan_.place) {
+                for (std::int32_t j = 0; j < plan_.states; ++j) weights[j] = column[plan_.place[j]];
+            } else {
+                std::memcpy(weights, column, static_cast<std::size_t>(plan_.states) * sizeof(double));
+            }
             if (result_.logScale) result_.logScale[position] = logScale;
         }
     }

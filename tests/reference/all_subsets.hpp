@@ -5,6 +5,10 @@
 #ifndef TESTS_REFERENCE_ALL_SUBSETS_HPP
 #define TESTS_REFERENCE_ALL_SUBSETS_HPP
 
+#include <cstdint>
+#include <random>
+#include <vector>
+
 #include "state_spaces.hpp"
 
 // The first n rows of all subsets of L symbols (n <= 2^L; every row when n
@@ -27,5 +31,21 @@ inline StateSpace allSubsets(std::int32_t L, std::int32_t n = -1) {
     }
     return space;
 }
+
+// The sets given as bit masks over L symbols (distinct, each a subset of the
+// last), row i being set i, with the predecessor table over the symbols of
+// the last set: P(i, k) is the 1-based row of set i without the k-th of
+// them, or -1 when set i lacks it or the family lacks that set.
+StateSpace subsetFamily(std::int32_t L, const std::vector<std::uint32_t>& sets);
+
+// The masks of the subsets of at most `most` of L symbols, ascending, then
+// the full set: a family that no order of its rows puts in subset order.
+std::vector<std::uint32_t> setsOfAtMost(std::int32_t L, std::int32_t most);
+
+// The masks in a random order that keeps the last one last.
+std::vector<std::uint32_t> shuffledKeepingLast(std::vector<std::uint32_t> sets, std::mt19937_64& rng);
+
+// Every mask of L bits, ascending.
+std::vector<std::uint32_t> everySet(std::int32_t L);
 
 #endif

@@ -7,6 +7,7 @@
 
 #include "all_subsets.hpp"
 #include "forward/forward_recursion.hpp"
+#include "forward/instruction_sets.hpp"
 #include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "scratch_check.hpp"
@@ -18,21 +19,36 @@ using ForwardRecursion = KernelTest;
 
 // threads 0 lets the kernel choose; steps null for step T alone.
 ForwardOutcome runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize,
-                         std::int32_t threads, const std::vector<double>* steps = nullptr) {
+                         std::int32_t threads, InstructionSet set, const std::vector<double>* steps = nullptr) {
     ForwardPlan plan{};
     plan.threads = threads;
+    plan.instructionSet = set;
     Fault fault;
     EXPECT_TRUE(planForward(forwardInputsOf(space, O, T, steps), &plan, &fault)) << fault.detail;
     return runPlanned(plan, normalize);
 }
 
-bool takesSubsetLayout(const StateSpace& space) {
+// How the steps read a table: in the subset layout as it stands, in it
+// once the rows are placed elsewhere, or as lane terms.
+enum class Layout { subsets, placedSubsets, laneTerms };
+
+Layout layoutOf(const StateSpace& space) {
     const double T = 1;
     const std::vector<double> O(static_cast<std::size_t>(space.L), 1.0);
     ForwardPlan plan{};
     Fault fault;
     EXPECT_TRUE(planForward(forwardInputsOf(space, O, T), &plan, &fault)) << fault.detail;
-    return plan.offsets.offset != nullptr;
+    if (!plan.offsets.offset) return Layout::laneTerms;
+    return plan.place ? Layout::placedSubsets : Layout::subsets;
+}
+
+// The copies of the kernels this processor runs, and the one a call picks.
+std::vector<InstructionSet> runnableCopies() {
+    std::vector<InstructionSet> sets = {InstructionSet::automatic};
+    for (InstructionSet set : kInstructionSets) {
+        if (processorRuns(set)) sets.push_back(set);
+    }
+    return sets;
 }
 
 // Weights in [0, 1). In about one call in four, one whole column of zeros
@@ -66,7 +82,8 @@ std::string firstDifference(const std::vector<double>& expected, const std::vect
            std::to_string(actual[at]);
 }
 
-// Raw and normalised, on one thread, two, and as many as the kernel chooses:
+// Raw and normalised, with every copy of the kernels the processor runs, on
+// one thread, two, and as many as the kernel chooses:
 // step T alone, and every step in a shuffled order with repeats, weights and
 // log scales, against the literal recursion's trajectory.
 void expectSameBits(const StateSpace& space, const std::vector<double>& O, double T, const std::string& label) {
@@ -84,12 +101,15 @@ void expectSameBits(const StateSpace& space, const std::vector<double>& O, doubl
             logScale.push_back(trajectory.logScale[static_cast<std::size_t>(step) - 1]);
         }
         const std::string what = label + (normalize ? " normalised" : " raw");
-        for (std::int32_t threads : {1, 2, 0}) {
-            const std::string run = what + " threads=" + std::to_string(threads) + ": ";
-            ASSERT_EQ(firstDifference(last, runKernel(space, O, T, normalize, threads).weights), "") << run << "step T";
-            const ForwardOutcome trajectoryRun = runKernel(space, O, T, normalize, threads, &steps);
-            ASSERT_EQ(firstDifference(chosen, trajectoryRun.weights), "") << run << "every step";
-            ASSERT_EQ(firstDifference(logScale, trajectoryRun.logScale), "") << run << "log scales";
+        for (InstructionSet set : runnableCopies()) {
+            for (std::int32_t threads : {1, 2, 0}) {
+                const std::string run = what + " " + nameOf(set) + " threads=" + std::to_string(threads) + ": ";
+                ASSERT_EQ(firstDifference(last, runKernel(space, O, T, normalize, threads, set).weights), "")
+                    << run << "step T";
+                const ForwardOutcome trajectoryRun = runKernel(space, O, T, normalize, threads, set, &steps);
+                ASSERT_EQ(firstDifference(chosen, trajectoryRun.weights), "") << run << "every step";
+                ASSERT_EQ(firstDifference(logScale, trajectoryRun.logScale), "") << run << "log scales";
+            }
         }
         standin::releaseScratch();
     }
@@ -159,7 +179,8 @@ TEST_F(ForwardRecursion, ScratchDoesNotGrowWithSteps) {
             std::size_t bytes[2];
             std::int32_t steps[2] = {3, 3000};
             for (int i = 0; i < 2; ++i) {
-                runKernel(space, randomObservations(4, steps[i], rng), steps[i], true, threads);
+                runKernel(space, randomObservations(4, steps[i], rng), steps[i], true, threads,
+                          InstructionSet::automatic);
                 bytes[i] = standin::releaseScratch();
             }
             EXPECT_EQ(bytes[0], bytes[1]) << "threads=" << threads;
@@ -182,34 +203,47 @@ TEST_F(ForwardRecursion, AllSubsetsHoldTheirPredecessors) {
 struct LayoutCase {
     std::string label;
     StateSpace space;
-    bool subsetLayout;
+    Layout layout;
 };
 PRINT_CASES_BY_LABEL(LayoutCase)
 
 std::vector<LayoutCase> layoutCases() {
     std::mt19937_64 rng(11);
     const StateSpace all = allSubsets(6);
+    const StateSpace shuffled = subsetFamily(6, shuffledKeepingLast(everySet(6), rng));
+    std::vector<std::uint32_t> first47 = everySet(6);
+    first47.resize(47);
     return {
-        {"all subsets", all, true},
-        {"symbols in reverse order, offsets descending", withSymbolsReversed(all), true},
-        {"first 47 subsets, n not a whole number of vectors", allSubsets(6, 47), true},
-        {"a predecessor missing", withEntry(all, 64, 1, -1.0), false},
-        {"a predecessor missing in the last, partial vector", withEntry(allSubsets(6, 47), 47, 1, -1.0), false},
-        {"a predecessor elsewhere", withEntry(all, 64, 1, 1.0), false},
-        {"a predecessor elsewhere in the first vector", withEntry(all, 4, 1, 2.0), false},
-        {"a predecessor where the bit is clear", withEntry(all, 3, 3, 1.0), false},
-        {"shuffled", reshuffled(all, 0, rng), false},
+        {"all subsets", all, Layout::subsets},
+        {"symbols in reverse order, offsets descending", withSymbolsReversed(all), Layout::subsets},
+        {"first 47 subsets, n not a whole number of vectors", allSubsets(6, 47), Layout::subsets},
+        {"a predecessor missing", withEntry(all, 64, 1, -1.0), Layout::laneTerms},
+        {"a predecessor missing in the last, partial vector", withEntry(allSubsets(6, 47), 47, 1, -1.0),
+         Layout::laneTerms},
+        {"a predecessor elsewhere", withEntry(all, 64, 1, 1.0), Layout::laneTerms},
+        {"a predecessor elsewhere in the first vector", withEntry(all, 4, 1, 2.0), Layout::laneTerms},
+        {"a predecessor where the bit is clear", withEntry(all, 3, 3, 1.0), Layout::laneTerms},
+        {"shuffled", shuffled, Layout::placedSubsets},
+        {"shuffled, symbols in reverse order", withSymbolsReversed(shuffled), Layout::placedSubsets},
+        {"first 47 subsets shuffled: rows with none of the last state's symbols would share a place",
+         subsetFamily(6, shuffledKeepingLast(first47, rng)), Layout::laneTerms},
+        {"shuffled, a predecessor missing", withEntry(shuffled, 64, 2, -1.0), Layout::laneTerms},
+        {"shuffled, two rows' predecessors swapped",
+         withEntry(withEntry(shuffled, 64, 1, shuffled.P[63 + 64]), 64, 2, shuffled.P[63]), Layout::laneTerms},
+        {"shuffled with a duplicate row and others", reshuffled(all, 5, rng), Layout::laneTerms},
+        {"at most 3 of 7 symbols, shuffled, and the full set",
+         subsetFamily(7, shuffledKeepingLast(setsOfAtMost(7, 3), rng)), Layout::laneTerms},
     };
 }
 
-// Tables in the subset layout go without a list of terms; every other
-// table, however close, must not; both give the literal bits.
+// Each table is read the way its layout allows, and no table close to one
+// is taken for it; every way gives the literal bits.
 using LayoutOfTable = KernelCaseTest<LayoutCase>;
 
 TEST_P(LayoutOfTable, TakenExactlyWhereItHolds) {
     const LayoutCase& c = GetParam();
     std::mt19937_64 rng(c.space.n);
-    EXPECT_EQ(takesSubsetLayout(c.space), c.subsetLayout);
+    EXPECT_EQ(layoutOf(c.space), c.layout);
     const std::int32_t T = 20;
     expectSameBits(c.space, randomObservations(c.space.L, T, rng), T, c.label);
 }
@@ -224,6 +258,9 @@ TEST_F(ForwardRecursion, ThreadsAgreeOnALargeStateSpace) {
     expectSameBits(all, O, T, "all subsets of 14");
     expectSameBits(withSymbolsReversed(all), O, T, "all subsets of 14, offsets descending");
     expectSameBits(withEntry(all, all.n, 1, -1.0), O, T, "all subsets of 14, one predecessor missing");
+    expectSameBits(subsetFamily(14, shuffledKeepingLast(everySet(14), rng)), O, T, "all subsets of 14, shuffled");
+    expectSameBits(subsetFamily(16, shuffledKeepingLast(setsOfAtMost(16, 5), rng)), randomObservations(16, T, rng), T,
+                   "at most 5 of 16 symbols, shuffled");
 }
 
 using Entries = std::vector<std::pair<std::size_t, double>>;  // 0-based index, value

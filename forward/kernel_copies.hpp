@@ -1,0 +1,40 @@
+// The forward kernels compiled once per instruction set, each copy in a file
+// of its own that modules/SOURCES compiles with that set's flags, and the
+// copy the plan picks for a call.
+#ifndef FORWARD_KERNEL_COPIES_HPP
+#define FORWARD_KERNEL_COPIES_HPP
+
+#include <cstdint>
+
+#include "forward/forward_recursion.hpp"
+#include "forward/instruction_sets.hpp"
+
+// What one pass over a column of P finds.
+struct ColumnScan {
+    bool wellFormed;    // every entry is -1 or a whole number 1..n
+    bool subsetLayout;  // entry j is j - offset + 1 where j has the bit offset, -1 elsewhere
+};
+
+// One copy: its vectors' width in doubles (the width its lane terms must be
+// laid out for) and its kernels, whose contracts are those of
+// forward/subset_step.hpp and forward/table_kernels.hpp.
+struct KernelCopy {
+    std::int32_t lanes;
+    void (*subsetStep)(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
+                       std::int32_t first, std::int32_t last);
+    void (*laneStep)(const LaneTerms& terms, const double* weights, const double* previous, double* next,
+                     std::int32_t first, std::int32_t last);
+    void (*divideRange)(double* column, std::int32_t first, std::int32_t last, double divisor);
+    ColumnScan (*scanColumn)(const double* column, std::int32_t n, std::int32_t offset);
+};
+
+// Each copy's kernels, null where the build has no copy for the set (a
+// compiler for another processor, or one not given the set's flags).
+extern const KernelCopy* const kBaselineKernels;
+extern const KernelCopy* const kAvx2Kernels;
+extern const KernelCopy* const kAvx512Kernels;
+
+// The copy for a set the processor runs (automatic: the one measured fastest).
+const KernelCopy& kernelCopy(InstructionSet set);
+
+#endif

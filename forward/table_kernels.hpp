@@ -1,0 +1,138 @@
+// The kernels over a predecessor table and a column other than the subset
+// step, for vectors of `lanes` doubles: the one read of every entry of P,
+// the step over lane terms, and the rescaling of a column. Internal to each
+// copy's file, as in forward/subset_step.hpp.
+#ifndef FORWARD_TABLE_KERNELS_HPP
+#define FORWARD_TABLE_KERNELS_HPP
+
+#include <cstdint>
+#include <cstring>
+
+#include "forward/forward_recursion.hpp"
+#include "forward/kernel_copies.hpp"
+#include "forward/lanes.hpp"
+#include "forward/subset_step.hpp"
+
+namespace {
+
+// The n entries of a column of P, checked against the subset layout with
+// `offset` (0: none). Adding and taking away 2^52 rounds a value within
+// range to a whole number, which tells whole numbers apart without a
+// conversion; lanes past the end of the column hold -1.0.
+template <std::int32_t lanes>
+FORWARD_INLINE ColumnScan scanColumn(const double* column, std::int32_t n, std::int32_t offset) {
+    using V = typename LaneTypes<lanes>::Lanes;
+    using Mask = typename LaneTypes<lanes>::Mask;
+    const V absentEntry = V{} - 1.0;
+    const V roundingShift = V{} + 0x1p52;
+    const double rows = n;
+    Mask state;
+    setLaneIndices(state);
+    V stateValue;
+    setLaneIndices(stateValue);
+    Mask wellFormed = ~Mask{};
+    Mask subsetLayout = wellFormed;
+    for (std::int32_t j = 0; j < n; j += lanes) {
+        V p = absentEntry;
+        std::memcpy(&p, column + j, sizeof(double) * static_cast<std::size_t>(n - j >= lanes ? lanes : n - j));
+        const Mask absent = p == -1.0;
+        const Mask rowNumber = (p >= 1.0) & (p <= rows) & ((p + roundingShift) - roundingShift == p);
+        wellFormed &= absent | rowNumber;
+        const V expected = (state & offset) != 0 ? stateValue - static_cast<double>(offset - 1) : absentEntry;
+        subsetLayout &= (p == expected) | (stateValue >= rows);
+        state += lanes;
+        stateValue += lanes;
+    }
+    ColumnScan scan{true, offset > 0};
+    for (std::int32_t lane = 0; lane < lanes; ++lane) {
+        scan.wellFormed = scan.wellFormed && wellFormed[lane] != 0;
+        scan.subsetLayout = scan.subsetLayout && subsetLayout[lane] != 0;
+    }
+    return scan;
+}
+
+// The terms of the group of `lanes` states at `place`, whose slots are
+// [begin, end), into next: each lane forms its state's sum as the subset step
+// does, on a chain of its own. With `uniform`, every lane has a term in every
+// slot; otherwise a lane leaves out the slots past its count (padding adds
+// nothing, not even a 0.0 that would turn a sum of -0.0 into +0.0).
+template <std::int32_t lanes, bool uniform>
+FORWARD_INLINE void laneGroup(const LaneTerms& terms, const double* weights, const double* previous, double* next,
+                              std::int64_t place, std::int64_t begin, std::int64_t end) {
+    double own[lanes], acc[lanes];
+    std::int32_t remaining[lanes];
+    for (std::int32_t lane = 0; lane < lanes; ++lane) {
+        own[lane] = previous[place + lane];
+        acc[lane] = 0.0;
+        remaining[lane] = terms.termCount[place + lane];
+    }
+    for (std::int64_t slot = begin; slot < end; slot += lanes) {
+#pragma GCC unroll 8
+        for (std::int32_t lane = 0; lane < lanes; ++lane) {
+            double x = previous[terms.predecessor[slot + lane]];
+            x = x + own[lane];
+            x = x * weights[terms.symbol[slot + lane]];
+            if (uniform || remaining[lane]-- > 0) acc[lane] = acc[lane] + x;
+        }
+    }
+    for (std::int32_t lane = 0; lane < lanes; ++lane) next[place + lane] = acc[lane];
+}
+
+// Step t+1 of the places [first, last) into next from step t in previous
+// (padded columns, the caller's; first a multiple of terms.width, which is
+// `lanes`, the group holding last - 1 written whole); weights are the L
+// observations of step t+1. The lanes of a group are scalar chains: loading
+// the predecessors' weights into a vector a lane at a time, or with the
+// gather instructions of the processors measured, costs more than it saves.
+template <std::int32_t lanes>
+FORWARD_INLINE void laneStep(const LaneTerms& terms, const double* weights, const double* previous, double* next,
+                             std::int32_t first, std::int32_t last) {
+    const std::int64_t groupEnd = (static_cast<std::int64_t>(last) + lanes - 1) / lanes;
+    for (std::int64_t group = first / lanes; group < groupEnd; ++group) {
+        const std::int64_t place = group * lanes;
+        const std::int64_t begin = terms.groupStart[group], end = terms.groupStart[group + 1];
+        if (terms.termCount[place] == terms.termCount[place + lanes - 1]) {
+            laneGroup<lanes, true>(terms, weights, previous, next, place, begin, end);
+        } else {
+            laneGroup<lanes, false>(terms, weights, previous, next, place, begin, end);
+        }
+    }
+}
+
+// column[j] = column[j] / divisor for j in [first, last), in place.
+template <std::int32_t lanes>
+FORWARD_INLINE void divideRange(double* column, std::int32_t first, std::int32_t last, double divisor) {
+    using V = typename LaneTypes<lanes>::Lanes;
+    std::int32_t j = first;
+    for (; j + lanes <= last; j += lanes) {
+        V x;
+        std::memcpy(&x, column + j, sizeof x);
+        x = x / divisor;
+        std::memcpy(column + j, &x, sizeof x);
+    }
+    for (; j < last; ++j) column[j] = column[j] / divisor;
+}
+
+// The kernels of one copy as plain functions.
+template <std::int32_t lanes>
+struct CopyOf {
+    static void subset(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
+                       std::int32_t first, std::int32_t last) {
+        subsetStep<lanes>(offsets, weights, previous, next, first, last);
+    }
+    static void lane(const LaneTerms& terms, const double* weights, const double* previous, double* next,
+                     std::int32_t first, std::int32_t last) {
+        laneStep<lanes>(terms, weights, previous, next, first, last);
+    }
+    static void divide(double* column, std::int32_t first, std::int32_t last, double divisor) {
+        divideRange<lanes>(column, first, last, divisor);
+    }
+    static ColumnScan scan(const double* column, std::int32_t n, std::int32_t offset) {
+        return scanColumn<lanes>(column, n, offset);
+    }
+    static constexpr KernelCopy kernels = {lanes, subset, lane, divide, scan};
+};
+
+}  // namespace
+
+#endif

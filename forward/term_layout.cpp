@@ -1,0 +1,97 @@
+#include "forward/term_layout.hpp"
+
+#include "kernel/scratch.hpp"
+
+namespace {
+
+const double* columnOf(const ForwardInputs& in, std::int32_t k) {
+    return in.predecessors.data + static_cast<std::int64_t>(k) * in.membership.rows;
+}
+
+// The number of predecessors of each state: host scratch, `length` >= n
+// entries, zero past n.
+std::int32_t* termCounts(const ForwardInputs& in, std::int32_t K, std::int64_t length) {
+    const std::int32_t n = in.membership.rows;
+    auto* counts = scratchArray<std::int32_t>(static_cast<std::size_t>(length));
+    for (std::int32_t k = 0; k < K; ++k) {
+        const double* column = columnOf(in, k);
+        for (std::int32_t j = 0; j < n; ++j) counts[j] += column[j] != -1.0;
+    }
+    return counts;
+}
+
+// Places by descending term count, rows of one count in row order (a
+// counting sort); counts is rewritten in place order.
+std::int32_t* placesByTermCount(std::int32_t* counts, std::int32_t n, std::int32_t K) {
+    auto* start = scratchArray<std::int32_t>(static_cast<std::size_t>(K) + 2);
+    for (std::int32_t j = 0; j < n; ++j) ++start[K - counts[j] + 1];
+    for (std::int32_t c = 1; c <= K + 1; ++c) start[c] += start[c - 1];
+    auto* places = scratchArray<std::int32_t>(static_cast<std::size_t>(n));
+    for (std::int32_t j = 0; j < n; ++j) places[j] = start[K - counts[j]]++;
+    for (std::int32_t c = K; c >= 0; --c) {
+        for (std::int32_t p = c == K ? 0 : start[K - c - 1]; p < start[K - c]; ++p) counts[p] = c;
+    }
+    return places;
+}
+
+}  // namespace
+
+std::int32_t* subsetPlaces(const ForwardInputs& in, std::int32_t K) {
+    const std::int32_t n = in.membership.rows;
+    if (K == 0 || K > 30) return nullptr;
+    auto* places = scratchArray<std::int32_t>(static_cast<std::size_t>(n));
+    for (std::int32_t k = 0; k < K; ++k) {
+        const double* column = columnOf(in, k);
+        for (std::int32_t j = 0; j < n; ++j) places[j] += static_cast<std::int32_t>(column[j] != -1.0) << k;
+    }
+    auto* taken = scratchArray<unsigned char>(static_cast<std::size_t>(n));
+    for (std::int32_t j = 0; j < n; ++j) {
+        if (places[j] >= n || taken[places[j]]) return nullptr;
+        taken[places[j]] = 1;
+    }
+    for (std::int32_t k = 0; k < K; ++k) {
+        const double* column = columnOf(in, k);
+        for (std::int32_t j = 0; j < n; ++j) {
+            if (column[j] == -1.0) continue;
+            if (places[static_cast<std::int32_t>(column[j]) - 1] != places[j] - (std::int32_t{1} << k)) return nullptr;
+        }
+    }
+    return places;
+}
+
+LaneTerms layLaneTerms(const ForwardInputs& in, const std::int32_t* Q, std::int32_t K, std::int32_t width,
+                       std::int32_t** places) {
+    const std::int32_t n = in.membership.rows;
+    const std::int64_t groups = (std::int64_t{n} + width - 1) / width;
+    LaneTerms terms{width, scratchArray<std::int64_t>(static_cast<std::size_t>(groups) + 1),
+                    termCounts(in, K, groups * width), nullptr, nullptr};
+    *places = nullptr;
+    for (std::int32_t j = 1; j < n && !*places; ++j) {
+        if (terms.termCount[j] > terms.termCount[j - 1]) *places = placesByTermCount(terms.termCount, n, K);
+    }
+    for (std::int64_t g = 0; g < groups; ++g) {
+        std::int32_t deepest = 0;
+        for (std::int32_t lane = 0; lane < width; ++lane) {
+            const std::int32_t count = terms.termCount[g * width + lane];
+            deepest = count > deepest ? count : deepest;
+        }
+        terms.groupStart[g + 1] = terms.groupStart[g] + std::int64_t{deepest} * width;
+    }
+    // Padding slots keep the scratch's zeros: a place and a symbol that exist.
+    terms.predecessor = scratchArray<std::int32_t>(static_cast<std::size_t>(terms.groupStart[groups]));
+    terms.symbol = scratchArray<std::int32_t>(static_cast<std::size_t>(terms.groupStart[groups]));
+    const std::int32_t* placeOf = *places;
+    for (std::int32_t j = 0; j < n; ++j) {
+        const std::int32_t place = placeOf ? placeOf[j] : j;
+        std::int64_t slot = terms.groupStart[place / width] + place % width;
+        for (std::int32_t k = 0; k < K; ++k) {
+            const double p = in.predecessors.data[j + static_cast<std::int64_t>(k) * n];
+            if (p == -1.0) continue;
+            const std::int32_t row = static_cast<std::int32_t>(p) - 1;
+            terms.predecessor[slot] = placeOf ? placeOf[row] : row;
+            terms.symbol[slot] = Q[k];
+            slot += width;
+        }
+    }
+    return terms;
+}
