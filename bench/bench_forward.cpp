@@ -1,8 +1,12 @@
 // The forward recursion kernel (plan and steps) against the literal algorithm
-// in the same process, on all subsets of L symbols. Items are valid
-// predecessor terms times steps; scratch_bytes is the peak scratch of one
-// call. After the runs, "ratio" lines compare the kernel with the literal
-// algorithm and two threads with one.
+// in the same process, on families of subsets of L symbols: every subset in
+// subset order, the same rows shuffled, less one predecessor (a table only
+// lane terms take), and the bounded family of all subsets of at most 5 of 18
+// symbols, shuffled, with the full set. Items are valid predecessor terms
+// times steps; scratch_bytes is the peak scratch of one call. After the
+// runs, "ratio" lines compare the kernel with the literal algorithm, the
+// tables with one another, two threads with one, and each instruction set's
+// copy with the peak of its adds and multiplies.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -15,6 +19,8 @@
 
 #include "all_subsets.hpp"
 #include "forward/forward_recursion.hpp"
+#include "forward/instruction_sets.hpp"
+#include "forward/lanes.hpp"
 #include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "standin_host.hpp"
@@ -41,15 +47,29 @@ Workload makeWorkload(StateSpace space, std::int32_t T) {
     return w;
 }
 
-// All subsets of L symbols; listed: less the last state's first predecessor,
-// which leaves a table the kernel keeps as a list of terms.
-const Workload& workload(std::int32_t L, std::int32_t T, bool listed) {
-    static std::map<std::tuple<std::int32_t, std::int32_t, bool>, Workload> made;
-    auto found = made.find({L, T, listed});
+enum class Table { subsets, shuffled, listed, bounded };
+const char* const kTableNames[] = {"subsets", "shuffled", "listed", "bounded"};
+
+StateSpace makeSpace(Table table, std::int32_t L) {
+    std::mt19937_64 rng(L);
+    switch (table) {
+        case Table::subsets: return allSubsets(L);
+        case Table::shuffled: return subsetFamily(L, shuffledKeepingLast(everySet(L), rng));
+        case Table::bounded: return subsetFamily(L, shuffledKeepingLast(setsOfAtMost(L, 5), rng));
+        case Table::listed: break;
+    }
+    // Less the last state's first predecessor: no order of the rows makes
+    // it the subset layout.
+    StateSpace space = allSubsets(L);
+    space.P[space.n - 1] = -1.0;
+    return space;
+}
+
+const Workload& workload(Table table, std::int32_t L, std::int32_t T) {
+    static std::map<std::tuple<Table, std::int32_t, std::int32_t>, Workload> made;
+    auto found = made.find({table, L, T});
     if (found == made.end()) {
-        StateSpace space = allSubsets(L);
-        if (listed) space.P[space.n - 1] = -1.0;
-        found = made.emplace(std::make_tuple(L, T, listed), makeWorkload(std::move(space), T)).first;
+        found = made.emplace(std::make_tuple(table, L, T), makeWorkload(makeSpace(table, L), T)).first;
     }
     return found->second;
 }
@@ -59,19 +79,33 @@ void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch)
     state.counters["scratch_bytes"] = static_cast<double>(peakScratch);
 }
 
-// The plan of in on `threads` threads; false, with the benchmark skipped, on a fault.
-bool planOn(benchmark::State& state, const ForwardInputs& in, std::int32_t threads, ForwardPlan* plan) {
+// The plan of in on `threads` threads with a copy of the kernels; false,
+// with the benchmark skipped, on a fault.
+bool planOn(benchmark::State& state, const ForwardInputs& in, std::int32_t threads, InstructionSet set,
+            ForwardPlan* plan) {
     plan->threads = threads;
+    plan->instructionSet = set;
     Fault fault;
     if (planForward(in, plan, &fault)) return true;
     state.SkipWithError(fault.detail);
     return false;
 }
 
-void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads,
-               bool listed) {
-    const Workload& w = workload(L, T, listed);
-    const double steps = T;
+struct Run {
+    Table table;
+    std::int32_t L, T;
+    bool normalize;
+    std::int32_t threads;  // 0: as a call would choose
+    InstructionSet set;
+};
+
+void runKernel(benchmark::State& state, Run run) {
+    if (!processorRuns(run.set)) {
+        state.SkipWithError("the processor lacks this instruction set");
+        return;
+    }
+    const Workload& w = workload(run.table, run.L, run.T);
+    const double steps = run.T;
     const ForwardInputs in = forwardInputsOf(w.space, w.O, steps);
     std::size_t peak = 0;
     std::vector<double> last(static_cast<std::size_t>(w.space.n));
@@ -79,8 +113,8 @@ void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool nor
     standin::releaseScratch();
     for (auto _ : state) {
         ForwardPlan plan{};
-        if (!planOn(state, in, threads, &plan)) break;
-        benchmark::DoNotOptimize(forwardRecursion(plan, normalize, {last.data(), nullptr}, &fault));
+        if (!planOn(state, in, run.threads, run.set, &plan)) break;
+        benchmark::DoNotOptimize(forwardRecursion(plan, run.normalize, {last.data(), nullptr}, &fault));
         peak = std::max(peak, standin::releaseScratch());
     }
     finish(state, w, peak);
@@ -89,12 +123,13 @@ void runKernel(benchmark::State& state, std::int32_t L, std::int32_t T, bool nor
 // planForward alone: reading and checking the tables, which every call does once.
 void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T, std::int32_t threads) {
     const double steps = T;
-    const ForwardInputs in = forwardInputsOf(workload(L, T, false).space, workload(L, T, false).O, steps);
+    const Workload& w = workload(Table::subsets, L, T);
+    const ForwardInputs in = forwardInputsOf(w.space, w.O, steps);
     std::size_t peak = 0;
     standin::releaseScratch();
     for (auto _ : state) {
         ForwardPlan plan{};
-        if (!planOn(state, in, threads, &plan)) break;
+        if (!planOn(state, in, threads, InstructionSet::automatic, &plan)) break;
         benchmark::DoNotOptimize(plan.states);
         peak = std::max(peak, standin::releaseScratch());
     }
@@ -102,7 +137,7 @@ void runPlan(benchmark::State& state, std::int32_t L, std::int32_t T, std::int32
 }
 
 void runLiteral(benchmark::State& state, std::int32_t L, std::int32_t T) {
-    const Workload& w = workload(L, T, false);
+    const Workload& w = workload(Table::subsets, L, T);
     std::size_t peak = 0;
     standin::releaseScratch();
     for (auto _ : state) {
@@ -114,43 +149,127 @@ void runLiteral(benchmark::State& state, std::int32_t L, std::int32_t T) {
     finish(state, w, peak);
 }
 
+// Adds and multiplies on independent chains, as many as keep both kinds of
+// unit busy: what one core does at best with a copy's vectors. Returns a
+// value the compiler cannot drop.
+template <std::int32_t lanes, std::int32_t chains>
+FORWARD_INLINE double addsAndMultiplies(std::int64_t rounds) {
+    using V = typename LaneTypes<lanes>::Lanes;
+    V sum[chains], product[chains];
+    const V increment = V{} + 0x1p-40, factor = V{} + (1.0 + 0x1p-40);
+    for (std::int32_t c = 0; c < chains; ++c) {
+        sum[c] = V{} + c;
+        product[c] = V{} + 1.0;
+    }
+    for (std::int64_t r = 0; r < rounds; ++r) {
+#pragma GCC unroll 16
+        for (std::int32_t c = 0; c < chains; ++c) {
+            sum[c] = sum[c] + increment;
+            product[c] = product[c] * factor;
+        }
+    }
+    double total = 0.0;
+    for (std::int32_t c = 0; c < chains; ++c) {
+        for (std::int32_t lane = 0; lane < lanes; ++lane) total = total + sum[c][lane] + product[c][lane];
+    }
+    return total;
+}
+
+constexpr std::int32_t kPeakChains = 6;
+double peakBaseline(std::int64_t rounds) { return addsAndMultiplies<4, kPeakChains / 2>(rounds); }
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) double peakAvx2(std::int64_t rounds) {
+    return addsAndMultiplies<4, kPeakChains>(rounds);
+}
+__attribute__((target("avx512f"))) double peakAvx512(std::int64_t rounds) {
+    return addsAndMultiplies<8, kPeakChains>(rounds);
+}
+#endif
+
+// Items are the adds and multiplies done, a lane each.
+void runPeak(benchmark::State& state, InstructionSet set) {
+    if (!processorRuns(set)) {
+        state.SkipWithError("the processor lacks this instruction set");
+        return;
+    }
+    constexpr std::int64_t kRounds = 1 << 20;
+    std::int32_t lanes = 4, chains = kPeakChains / 2;
+    double (*peak)(std::int64_t) = peakBaseline;
+#if defined(__x86_64__)
+    if (set == InstructionSet::avx2) {
+        peak = peakAvx2;
+        chains = kPeakChains;
+    } else if (set == InstructionSet::avx512) {
+        peak = peakAvx512;
+        lanes = 8;
+        chains = kPeakChains;
+    }
+#endif
+    for (auto _ : state) benchmark::DoNotOptimize(peak(kRounds));
+    state.SetItemsProcessed(state.iterations() * kRounds * chains * 2 * lanes);
+}
+
 std::string sizeName(std::int32_t L, std::int32_t T) { return "L:" + std::to_string(L) + "/T:" + std::to_string(T); }
 
-std::string kernelName(std::int32_t L, std::int32_t T, bool normalize, std::int32_t threads, bool listed = false) {
-    return "kernel/" + sizeName(L, T) + (normalize ? "/normalised" : "/raw") + (listed ? "/listed" : "") +
-           "/threads:" + std::to_string(threads);
+std::string kernelName(const Run& run) {
+    std::string name = std::string("kernel/") + kTableNames[static_cast<int>(run.table)] + "/" +
+                       sizeName(run.L, run.T) + (run.normalize ? "/normalised" : "/raw") +
+                       "/threads:" + std::to_string(run.threads);
+    return run.set == InstructionSet::automatic ? name : name + "/" + nameOf(run.set);
 }
 
 std::string literalName(std::int32_t L, std::int32_t T) { return "literal/" + sizeName(L, T) + "/raw"; }
 
-// The console report, plus the real time per iteration of every run by name.
+std::string peakName(InstructionSet set) { return std::string("peak/adds+multiplies/") + nameOf(set); }
+
+// The console report, plus the real time and items per second of every run by name.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
                 seconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
+                const auto items = run.counters.find("items_per_second");
+                if (items != run.counters.end()) itemRate_[run.run_name.function_name] = items->second;
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
+    // slow's time over fast's.
     void printRatio(const std::string& label, const std::string& slow, const std::string& fast) const {
         auto s = seconds_.find(slow);
         auto f = seconds_.find(fast);
         if (s == seconds_.end() || f == seconds_.end()) return;
-        std::printf("ratio %-44s %7.2fx  (%s / %s)\n", label.c_str(), s->second / f->second, slow.c_str(),
+        std::printf("ratio %-52s %7.2fx  (%s / %s)\n", label.c_str(), s->second / f->second, slow.c_str(),
                     fast.c_str());
+    }
+
+    // of's items per second, times perItem, over base's.
+    void printRateRatio(const std::string& label, const std::string& of, const std::string& base,
+                        double perItem = 1.0) const {
+        auto o = itemRate_.find(of);
+        auto b = itemRate_.find(base);
+        if (o == itemRate_.end() || b == itemRate_.end()) return;
+        std::printf("ratio %-52s %7.3f   (%.3g/s x %g / %.3g/s)\n", label.c_str(), o->second * perItem / b->second,
+                    o->second, perItem, b->second);
     }
 
 private:
     std::map<std::string, double> seconds_;
+    std::map<std::string, double> itemRate_;
 };
 
 struct Size {
     std::int32_t L, T, literalIterations;
 };
-constexpr Size kSizes[] = {{14, 200, 0}, {20, 20, 2}};
+constexpr Size kLiteralSizes[] = {{14, 200, 0}, {20, 20, 2}};
+
+// Where the tables are compared, and the second thread against the first.
+constexpr Size kTableSizes[] = {{14, 200, 0}, {16, 200, 0}, {20, 20, 0}};
+constexpr Size kThreadSizes[] = {{14, 200, 0}, {18, 40, 0}};
+constexpr Size kBounded = {18, 200, 0};
+constexpr Size kCopySize = {14, 200, 0};
 
 // Two threads against one below the sizes above: where the threads start to
 // pay. Forced, the plan's passes take two threads as well, which a call left
@@ -161,8 +280,15 @@ constexpr std::int32_t kSweepSymbols[] = {10, 11, 12, 13, 14, 16};
 // the steps outweigh the plan.
 std::int32_t sweepSteps(std::int32_t L) { return std::max(4, (1 << 24) / (L << (L - 1))); }
 
+// A time per call of a millisecond or more is reported in milliseconds.
+void registerKernel(const Run& run, benchmark::TimeUnit unit = benchmark::kMillisecond) {
+    benchmark::RegisterBenchmark(kernelName(run).c_str(), runKernel, run)->Unit(unit)->UseRealTime();
+}
+
+constexpr InstructionSet kAutomatic = InstructionSet::automatic;
+
 void registerAll() {
-    for (const Size& size : kSizes) {
+    for (const Size& size : kLiteralSizes) {
         auto* literalRun =
             benchmark::RegisterBenchmark(literalName(size.L, size.T).c_str(), runLiteral, size.L, size.T);
         literalRun->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -174,28 +300,89 @@ void registerAll() {
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }
-        for (std::int32_t threads : {1, 2}) {
-            for (bool normalize : {false, true}) {
-                benchmark::RegisterBenchmark(kernelName(size.L, size.T, normalize, threads).c_str(), runKernel, size.L,
-                                             size.T, normalize, threads, false)
-                    ->Unit(benchmark::kMillisecond)
-                    ->UseRealTime();
-            }
-            benchmark::RegisterBenchmark(kernelName(size.L, size.T, false, threads, true).c_str(), runKernel, size.L,
-                                         size.T, false, threads, true)
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+        registerKernel({Table::subsets, size.L, size.T, false, 1, kAutomatic});
+        registerKernel({Table::listed, size.L, size.T, false, 1, kAutomatic});
+    }
+    for (const Size& size : kTableSizes) {
+        for (Table table : {Table::subsets, Table::shuffled}) {
+            for (bool normalize : {false, true}) registerKernel({table, size.L, size.T, normalize, 0, kAutomatic});
         }
+    }
+    for (bool normalize : {false, true})
+        registerKernel({Table::bounded, kBounded.L, kBounded.T, normalize, 0, kAutomatic});
+    for (const Size& size : kThreadSizes) {
+        for (bool normalize : {false, true}) {
+            for (std::int32_t threads : {1, 2})
+                registerKernel({Table::subsets, size.L, size.T, normalize, threads, kAutomatic});
+        }
+    }
+    for (InstructionSet set : kInstructionSets) {
+        benchmark::RegisterBenchmark(peakName(set).c_str(), runPeak, set)->Unit(benchmark::kMillisecond);
+        for (Table table : {Table::subsets, Table::shuffled, Table::listed}) {
+            registerKernel({table, kCopySize.L, kCopySize.T, false, 1, set});
+        }
+        registerKernel({Table::bounded, kBounded.L, kBounded.T, false, 1, set});
     }
     for (std::int32_t L : kSweepSymbols) {
         std::int32_t T = sweepSteps(L);
         for (bool normalize : {false, true}) {
             for (std::int32_t threads : {1, 2}) {
-                benchmark::RegisterBenchmark(("sweep/" + kernelName(L, T, normalize, threads)).c_str(), runKernel, L, T,
-                                             normalize, threads, false)
-                    ->Unit(benchmark::kMicrosecond)
-                    ->UseRealTime();
+                registerKernel({Table::subsets, L, T, normalize, threads, kAutomatic}, benchmark::kMicrosecond);
             }
+        }
+    }
+}
+
+// Adds and multiplies per term: (F(pred) + F(j)) * O, added to the sum.
+constexpr double kOperationsPerTerm = 3.0;
+
+void printRatios(const RatioReporter& reporter) {
+    for (const Size& size : kLiteralSizes) {
+        const std::string at = sizeName(size.L, size.T);
+        reporter.printRatio("one thread vs literal, " + at, literalName(size.L, size.T),
+                            kernelName({Table::subsets, size.L, size.T, false, 1, kAutomatic}));
+        reporter.printRatio("listed terms, one thread vs literal, " + at, literalName(size.L, size.T),
+                            kernelName({Table::listed, size.L, size.T, false, 1, kAutomatic}));
+        reporter.printRatio("plan, two threads vs one, " + at, "plan/" + at + "/threads:1",
+                            "plan/" + at + "/threads:2");
+    }
+    for (const Size& size : kTableSizes) {
+        for (bool normalize : {false, true}) {
+            reporter.printRatio(std::string("shuffled vs subset order, ") + (normalize ? "normalised " : "raw ") +
+                                    sizeName(size.L, size.T),
+                                kernelName({Table::shuffled, size.L, size.T, normalize, 0, kAutomatic}),
+                                kernelName({Table::subsets, size.L, size.T, normalize, 0, kAutomatic}));
+        }
+    }
+    for (bool normalize : {false, true}) {
+        reporter.printRateRatio(
+            std::string("bounded family terms/s vs subset order L:14, ") + (normalize ? "normalised" : "raw"),
+            kernelName({Table::bounded, kBounded.L, kBounded.T, normalize, 0, kAutomatic}),
+            kernelName({Table::subsets, 14, 200, normalize, 0, kAutomatic}));
+    }
+    for (const Size& size : kThreadSizes) {
+        for (bool normalize : {false, true}) {
+            reporter.printRatio(
+                std::string("two threads vs one, ") + (normalize ? "normalised " : "raw ") + sizeName(size.L, size.T),
+                kernelName({Table::subsets, size.L, size.T, normalize, 1, kAutomatic}),
+                kernelName({Table::subsets, size.L, size.T, normalize, 2, kAutomatic}));
+        }
+    }
+    for (InstructionSet set : kInstructionSets) {
+        for (Table table : {Table::subsets, Table::shuffled, Table::listed, Table::bounded}) {
+            const Size& size = table == Table::bounded ? kBounded : kCopySize;
+            const Run run{table, size.L, size.T, false, 1, set};
+            reporter.printRateRatio("fraction of peak, " + kernelName(run).substr(7), kernelName(run), peakName(set),
+                                    kOperationsPerTerm);
+        }
+    }
+    for (std::int32_t L : kSweepSymbols) {
+        std::int32_t T = sweepSteps(L);
+        for (bool normalize : {false, true}) {
+            reporter.printRatio(
+                std::string("two threads vs one, sweep ") + (normalize ? "normalised " : "raw ") + sizeName(L, T),
+                kernelName({Table::subsets, L, T, normalize, 1, kAutomatic}),
+                kernelName({Table::subsets, L, T, normalize, 2, kAutomatic}));
         }
     }
 }
@@ -209,31 +396,7 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::fflush(stdout);
-    for (const Size& size : kSizes) {
-        std::string literal = literalName(size.L, size.T);
-        reporter.printRatio("one thread vs literal, " + sizeName(size.L, size.T), literal,
-                            kernelName(size.L, size.T, false, 1));
-        reporter.printRatio("two threads vs literal, " + sizeName(size.L, size.T), literal,
-                            kernelName(size.L, size.T, false, 2));
-        reporter.printRatio("listed terms, one thread vs literal, " + sizeName(size.L, size.T), literal,
-                            kernelName(size.L, size.T, false, 1, true));
-        reporter.printRatio("plan, two threads vs one, " + sizeName(size.L, size.T),
-                            "plan/" + sizeName(size.L, size.T) + "/threads:1",
-                            "plan/" + sizeName(size.L, size.T) + "/threads:2");
-        for (bool normalize : {false, true}) {
-            reporter.printRatio(
-                std::string("two threads vs one, ") + (normalize ? "normalised " : "raw ") + sizeName(size.L, size.T),
-                kernelName(size.L, size.T, normalize, 1), kernelName(size.L, size.T, normalize, 2));
-        }
-    }
-    for (std::int32_t L : kSweepSymbols) {
-        std::int32_t T = sweepSteps(L);
-        for (bool normalize : {false, true}) {
-            reporter.printRatio(
-                std::string("two threads vs one, sweep ") + (normalize ? "normalised " : "raw ") + sizeName(L, T),
-                "sweep/" + kernelName(L, T, normalize, 1), "sweep/" + kernelName(L, T, normalize, 2));
-        }
-    }
+    printRatios(reporter);
     benchmark::Shutdown();
     return 0;
 }
