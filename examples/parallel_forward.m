@@ -43,17 +43,20 @@ forward = @(O) Zellmor_mex(T, O, S, P);
 serial = cellfun(forward, tasks, 'UniformOutput', false);
 
 % The workers already share out the cores: OMP_NUM_THREADS=1 caps the
-% module's threads per worker process, read at each call. The workers are
-% forked from this process and inherit its environment, which is put back
-% afterwards.
+% module's threads per worker process. parcellfun keeps its workers for the
+% session, each with the environment it was started with: they are started
+% anew with the cap for this batch, and again without it once the
+% environment is put back.
 threads = getenv('OMP_NUM_THREADS');
 setenv('OMP_NUM_THREADS', '1');
+parcellfun_set_nproc(0);
 workers = parcellfun(nproc, forward, tasks, 'UniformOutput', false, 'VerboseLevel', 0);
 if isempty(threads)
   unsetenv('OMP_NUM_THREADS');
 else
   setenv('OMP_NUM_THREADS', threads);
 end
+parcellfun_set_nproc(0);
 
 fprintf('%d tasks over %d states, T = %d, in this process and in %d workers\n', numel(tasks), 2^L, T, nproc);
 if ~isequal(serial, workers)
