@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <limits>
 #ifdef _WIN32
-// Without its min and max macros, which would take over std::min.
+// Without its min and max macros, which would take over std::min (MinGW's
+// C++ headers may have asked for that already).
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <pthread.h>
