@@ -2,6 +2,11 @@
 ## instead, on the same inputs in the same session, over growing state spaces
 ## (every subset of L symbols), after checking that both give the same
 ## results. Prints one table per module and draws docs/performance.png.
+## Then the forward recursion alone: against its literal transcription
+## (Zellmor_literal_mex, built with the benchmarks into bench-octave beside
+## the module folder), each timed in fresh octave-cli processes; on one
+## thread (OMP_NUM_THREADS=1) against the default; and on its rows in random
+## order against subset order.
 ##
 ##   MEX_MODULE_DIR=build-bench/octave octave-cli --no-history bench/bench_octave.m
 ##
@@ -9,14 +14,17 @@
 ## this script.
 1;
 
-function t = best_time (f, budget)
-  ## The fastest of at least three runs after one warm-up, running on while
-  ## the runs so far took less than budget seconds.
+function t = best_time (f, budget, least)
+  ## The fastest of at least `least` runs (3 unless given) after one
+  ## warm-up, running on while the runs so far took less than budget seconds.
+  if (nargin < 3)
+    least = 3;
+  endif
   f ();
   t = Inf;
   total = 0;
   runs = 0;
-  while (runs < 3 || (total < budget && runs < 50))
+  while (runs < least || (total < budget && runs < 50))
     tic ();
     f ();
     elapsed = toc ();
@@ -135,6 +143,31 @@ function [X, w, list, codes, cum] = pipeline_inputs (L)
   X = zeros (1, rows (S) - 1);
 endfunction
 
+## The family of rows `kept` of S (the full set last among them), P
+## renumbered to match; an entry whose row is not kept becomes -1.
+function [S, P] = family_rows (S, P, kept)
+  where = zeros (rows (S), 1);
+  where(kept) = 1:numel (kept);
+  S = S(kept, :);
+  P = P(kept, :);
+  has = P ~= -1;
+  P(has) = where(P(has));
+  P(P == 0) = -1;
+endfunction
+
+## The time of one call of module (T, O, S, P) in a fresh octave-cli, on the
+## inputs saved in input_file, from the module's folder. A call without
+## inputs loads the module first, and is refused before any work.
+function t = fresh_process_time (folder, module, input_file)
+  code = sprintf (["addpath ('%s'); load ('%s'); try %s (); end; tic (); %s (T, O, S, P); ", ...
+                   "printf ('%%.17g', toc ());"], folder, input_file, module, module);
+  [status, output] = system (sprintf ('octave-cli --no-history -q --no-init-file --eval "%s"', code));
+  if (status ~= 0)
+    error ("bench_octave: %s in a fresh process failed: %s", module, output);
+  endif
+  t = str2double (output);
+endfunction
+
 function print_table (title, size_name, sizes, names, times)
   printf ("\n%s\n%8s", title, size_name);
   printf (" %16s", names{:});
@@ -236,6 +269,102 @@ print_table (sprintf ("transition matrix as a sparse array (%d stored entries)",
              walk_a(end), {"Quivane sparse", "Quivane full", "sparse()"}, sparse_times);
 printf ("\nk/1: the time in column k over the module's (column 1); above 1 the module is faster.\n");
 printf ("\nOrtesk_count_mex on every subset of 20 symbols (a = 2^20): %.3f s\n", large_count_time);
+
+## The literal transcription against the module: one call of each at L = 14,
+## T = 200, each in fresh processes, best of five, turn about. Raw weights:
+## O is scaled so that every weight of step T stays a normal number.
+literal_dir = fullfile (module_dir, "..", "bench-octave");
+L = 14;
+T = 200;
+[S, P] = all_subsets (L);
+O = (0.5 + rand (L, T)) / L;
+literal_times = [];
+if (exist (fullfile (literal_dir, "Zellmor_literal_mex.mex"), "file"))
+  addpath (literal_dir);
+  assert (isequal (Zellmor_literal_mex (T, O, S, P), Zellmor_raw_mex (T, O, S, P)));
+  input_file = [tempname(), ".mat"];
+  save ("-binary", input_file, "T", "O", "S", "P");
+  literal_times = Inf (1, 2);
+  for run = 1:5
+    literal_times(1) = min (literal_times(1), fresh_process_time (module_dir, "Zellmor_raw_mex", input_file));
+    literal_times(2) = min (literal_times(2), fresh_process_time (literal_dir, "Zellmor_literal_mex", input_file));
+  endfor
+  delete (input_file);
+endif
+
+## One thread against the default, set and unset in this session: each
+## call reads OMP_NUM_THREADS anew. Whatever the caller had is put back.
+thread_cases = [14, 200; 18, 40];
+thread_modules = {"Zellmor_raw_mex", "Zellmor_mex"};
+thread_times = zeros (rows (thread_cases), 2, numel (thread_modules));
+threads_before = getenv ("OMP_NUM_THREADS");
+for i = 1:rows (thread_cases)
+  [L, T] = deal (thread_cases(i, 1), thread_cases(i, 2));
+  [S, P] = all_subsets (L);
+  O = (0.5 + rand (L, T)) / L;
+  for m = 1:numel (thread_modules)
+    forward = @() feval (thread_modules{m}, T, O, S, P);
+    unsetenv ("OMP_NUM_THREADS");
+    thread_times(i, 1, m) = best_time (forward, 0, 5);
+    setenv ("OMP_NUM_THREADS", "1");
+    thread_times(i, 2, m) = best_time (forward, 0, 5);
+  endfor
+endfor
+if (isempty (threads_before))
+  unsetenv ("OMP_NUM_THREADS");
+else
+  setenv ("OMP_NUM_THREADS", threads_before);
+endif
+
+## Subset order against the same family with its rows shuffled (the full
+## set still last), and the family of every set of at most 5 of 18 symbols,
+## whose P leaves out the larger sets: its full set has no predecessor.
+## Raw weights, whose bits do not depend on the order of the rows.
+order_cases = [14, 200; 16, 200; 20, 20; 18, 200];
+order_names = {"all subsets", "all subsets", "all subsets", "at most 5 of 18"};
+order_n = zeros (rows (order_cases), 1);
+order_times = zeros (rows (order_cases), 2);
+order_terms = zeros (rows (order_cases), 1);
+for i = 1:rows (order_cases)
+  [L, T] = deal (order_cases(i, 1), order_cases(i, 2));
+  [S, P] = all_subsets (L);
+  if (i == rows (order_cases))
+    [S, P] = family_rows (S, P, [find(sum (S, 2) <= 5); rows(S)]);
+  endif
+  n = rows (S);
+  kept = [randperm(n - 1), n];
+  [shuffled_S, shuffled_P] = family_rows (S, P, kept);
+  O = (0.5 + rand (L, T)) / L;
+  F = Zellmor_raw_mex (T, O, S, P);
+  assert (isequal (Zellmor_raw_mex (T, O, shuffled_S, shuffled_P), F(kept)));
+  order_n(i) = n;
+  order_times(i, 1) = best_time (@() Zellmor_raw_mex (T, O, S, P), budget);
+  order_times(i, 2) = best_time (@() Zellmor_raw_mex (T, O, shuffled_S, shuffled_P), budget);
+  order_terms(i) = nnz (P ~= -1) * (T - 1);
+endfor
+clear S P shuffled_S shuffled_P F;
+
+if (isempty (literal_times))
+  printf ("\nZellmor_literal_mex not found in %s: the literal recursion is not timed\n", literal_dir);
+else
+  printf (["\nforward recursion, L = 14, T = 200, raw, one call in a fresh process (best of 5):\n", ...
+           "  Zellmor_raw_mex %.4g s, Zellmor_literal_mex %.4g s, literal/module %.0fx\n"], ...
+          literal_times, literal_times(2) / literal_times(1));
+endif
+for m = 1:numel (thread_modules)
+  steps = sprintf ("T = %d at n = %d, ", [thread_cases(:, 2), 2 .^ thread_cases(:, 1)].');
+  print_table (sprintf ("%s, the default against OMP_NUM_THREADS=1 (%s; best of 5)", thread_modules{m}, ...
+                        steps(1:end - 2)), "n", 2 .^ thread_cases(:, 1), {"default", "one thread"}, ...
+               thread_times(:, :, m));
+endfor
+printf ("\nZellmor_raw_mex, subset order against the rows shuffled (the full set last)\n");
+printf ("%16s %8s %4s %14s %14s %8s %10s %10s\n", "family", "n", "T", "subset order", "shuffled", "2/1", ...
+        "G terms/s", "shuffled");
+for i = 1:rows (order_cases)
+  printf ("%16s %8d %4d %12.4g s %12.4g s %7.2fx %10.2f %10.2f\n", order_names{i}, order_n(i), order_cases(i, 2), ...
+          order_times(i, :), order_times(i, 2) / order_times(i, 1), order_terms(i) ./ order_times(i, :) / 1e9);
+endfor
+
 
 ## Headless, the gnuplot toolkit draws; its warning that other toolkits are
 ## recommended says nothing here. Where it cannot draw (Octave finding no

@@ -37,23 +37,29 @@ foreach(line IN LISTS source_lines)
   endif()
 endforeach()
 
+# add_mex_module(<target> <name> <output dir> <suffix> <flavour> <host interface target> <source>...)
+# Builds one module from its sources against the host glue of
+# add_mex_modules(<flavour> ...), as <output dir>/<name><suffix>, a shared
+# library that exports mexFunction alone.
+function(add_mex_module target name output_dir suffix flavour host_api)
+  add_library(${target} SHARED ${ARGN})
+  target_link_libraries(${target} PRIVATE host_${flavour} kernels ${host_api})
+  target_link_options(${target} PRIVATE ${MEX_EXPORT_LINK_OPTION} ${MEX_RUNTIME_LINK_OPTIONS})
+  # A Windows DLL is a runtime artefact, a Linux shared library a library one.
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME ${name} PREFIX "" SUFFIX ${suffix}
+    LIBRARY_OUTPUT_DIRECTORY ${output_dir}
+    RUNTIME_OUTPUT_DIRECTORY ${output_dir}
+    LINK_DEPENDS ${MEX_EXPORT_LIST})
+endfunction()
+
 # add_mex_modules(<flavour> <output dir> <suffix> <host interface target>)
-# Builds every module against one host's mex.h as a shared library that
-# exports mexFunction alone, with the help files beside it.
+# Builds every module against one host's mex.h, with the help files beside it.
 function(add_mex_modules flavour output_dir suffix host_api)
   add_library(host_${flavour} OBJECT ${MEX_HOST_SOURCES})
   target_link_libraries(host_${flavour} PUBLIC kernels ${host_api})
   foreach(module IN LISTS MEX_MODULES)
-    set(target ${module}_${flavour})
-    add_library(${target} SHARED modules/${module}.cpp)
-    target_link_libraries(${target} PRIVATE host_${flavour} kernels ${host_api})
-    target_link_options(${target} PRIVATE ${MEX_EXPORT_LINK_OPTION} ${MEX_RUNTIME_LINK_OPTIONS})
-    # A Windows DLL is a runtime artefact, a Linux shared library a library one.
-    set_target_properties(${target} PROPERTIES
-      OUTPUT_NAME ${module} PREFIX "" SUFFIX ${suffix}
-      LIBRARY_OUTPUT_DIRECTORY ${output_dir}
-      RUNTIME_OUTPUT_DIRECTORY ${output_dir}
-      LINK_DEPENDS ${MEX_EXPORT_LIST})
+    add_mex_module(${module}_${flavour} ${module} ${output_dir} ${suffix} ${flavour} ${host_api} modules/${module}.cpp)
     configure_file(modules/${module}.m ${output_dir}/${module}.m COPYONLY)
   endforeach()
   # The Octave functions that go with the modules, such as all_subsets.

@@ -32,15 +32,9 @@ if exist('Zellmor_mex') ~= 3
 end
 pkg load parallel
 
-% All subsets of L symbols, row i holding the bits of i-1, and each state's
-% predecessor table: P(i, c) is the row of state i without symbol c.
+% All subsets of L symbols and their predecessor table.
 L = 12;
-S = double(dec2bin(0:2^L-1, L) == '1');
-P = -ones(2^L, L);
-for c = 1:L
-  has = find(S(:, c));
-  P(has, c) = has - 2^(L-c);
-end
+[S, P] = all_subsets(L);
 
 T = 500;
 tasks = arrayfun(@(k) rand(L, T), 1:16, 'UniformOutput', false);
@@ -49,16 +43,20 @@ forward = @(O) Zellmor_mex(T, O, S, P);
 serial = cellfun(forward, tasks, 'UniformOutput', false);
 
 % The workers already share out the cores: OMP_NUM_THREADS=1 caps the
-% module's threads per worker process. The workers are forked from this
-% process and inherit its environment, which is put back afterwards.
+% module's threads per worker process. parcellfun keeps its workers for the
+% session, each with the environment it was started with: they are started
+% anew with the cap for this batch, and again without it once the
+% environment is put back.
 threads = getenv('OMP_NUM_THREADS');
 setenv('OMP_NUM_THREADS', '1');
+parcellfun_set_nproc(0);
 workers = parcellfun(nproc, forward, tasks, 'UniformOutput', false, 'VerboseLevel', 0);
 if isempty(threads)
   unsetenv('OMP_NUM_THREADS');
 else
   setenv('OMP_NUM_THREADS', threads);
 end
+parcellfun_set_nproc(0);
 
 fprintf('%d tasks over %d states, T = %d, in this process and in %d workers\n', numel(tasks), 2^L, T, nproc);
 if ~isequal(serial, workers)
