@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "all_subsets.hpp"
+#include "forward/chunk_scheduler.hpp"
 #include "forward/forward_recursion.hpp"
 #include "forward/instruction_sets.hpp"
 #include "forward/lanes.hpp"
@@ -209,6 +210,34 @@ void runPeak(benchmark::State& state, InstructionSet set) {
     state.SetItemsProcessed(state.iterations() * kRounds * chains * 2 * lanes);
 }
 
+// What bounds a second thread, T - 1 steps of n states: the hand-over of a
+// phase of empty chunks between the two threads, as many chunks as a step
+// has; and the sum of each step in row order, one chain of dependent
+// additions that no thread can share.
+void runHandOver(benchmark::State& state, std::int32_t L, std::int32_t T) {
+    const std::int32_t chunks = std::max(1, (1 << L) / 2048);
+    standin::releaseScratch();
+    for (auto _ : state) {
+        ChunkScheduler scheduler(chunks, 2);
+        for (std::int32_t t = 1; t < T; ++t) scheduler.run([](std::int32_t chunk) { benchmark::DoNotOptimize(chunk); });
+        standin::releaseScratch();
+    }
+}
+
+void runInOrderSums(benchmark::State& state, std::int32_t L, std::int32_t T) {
+    std::vector<double> weights(std::size_t{1} << L, 0.5);
+    for (auto _ : state) {
+        double total = 0.0;
+        for (std::int32_t t = 1; t < T; ++t) {
+            double sum = 0.0;
+            for (double w : weights) sum = sum + w;
+            total = total + sum;
+            benchmark::DoNotOptimize(weights.data());
+        }
+        benchmark::DoNotOptimize(total);
+    }
+}
+
 std::string sizeName(std::int32_t L, std::int32_t T) { return "L:" + std::to_string(L) + "/T:" + std::to_string(T); }
 
 std::string kernelName(const Run& run) {
@@ -315,6 +344,16 @@ void registerAll() {
             for (std::int32_t threads : {1, 2})
                 registerKernel({Table::subsets, size.L, size.T, normalize, threads, kAutomatic});
         }
+    }
+    for (const Size& size : kThreadSizes) {
+        benchmark::RegisterBenchmark(("floor/hand-over/" + sizeName(size.L, size.T)).c_str(), runHandOver, size.L,
+                                     size.T)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("floor/in-order sums/" + sizeName(size.L, size.T)).c_str(), runInOrderSums,
+                                     size.L, size.T)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     for (InstructionSet set : kInstructionSets) {
         benchmark::RegisterBenchmark(peakName(set).c_str(), runPeak, set)->Unit(benchmark::kMillisecond);

@@ -199,7 +199,7 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
         for (std::int32_t k = 0; k < K; ++k) offsets[k] = std::int32_t{1} << k;
         plan->offsets = {offsets, Q, K};
     } else {
-        plan->terms = layLaneTerms(in, Q, K, copy.lanes, &places);
+        plan->terms = layLaneTerms(in, Q, K, &places);
     }
     plan->place = places;
     double* rowOrder = newPaddedColumn(n);

@@ -27,15 +27,15 @@ struct ChosenSteps {
     std::int32_t* byStep;  // positions 0 .. count-1, ascending by step
 };
 
-// Any other predecessor table, laid out for vectors of `width` states: the
-// states in groups of width consecutive places of the column (see
-// ForwardPlan::place), group g's terms in slots groupStart[g] ..
-// groupStart[g+1]-1, term e of the state in lane i at slot groupStart[g] +
-// e * width + i, in ascending k with the -1 entries left out. A slot holds
+// Any other predecessor table, as lane terms: the states in groups of
+// kLaneGroup consecutive places of the column (see ForwardPlan::place), group
+// g's terms in slots groupStart[g] .. groupStart[g+1]-1, term e of the state
+// in lane i at slot groupStart[g] + e * kLaneGroup + i, in ascending k with
+// the -1 entries left out. A slot holds
 // the place of the predecessor and the symbol Q[k]; the slots of a lane past
 // its termCount are padding, which the step leaves out.
+constexpr std::int32_t kLaneGroup = 8;
 struct LaneTerms {
-    std::int32_t width;
     std::int64_t* groupStart;
     std::int32_t* termCount;  // per place, zero past the last state
     std::int32_t* predecessor;

@@ -5,6 +5,8 @@
 #include "forward/kernel_copies.hpp"
 #include "kernel/scratch.hpp"
 
+static_assert(kStateUnit % kLaneGroup == 0, "a range that starts on a unit starts on a group of lane terms");
+
 // Entry 0 of a column starts a cache line wherever the host's block begins:
 // the kernels then split no vector across two lines, and how fast a call
 // runs no longer depends on what the allocator handed out before.

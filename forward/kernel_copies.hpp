@@ -15,11 +15,9 @@ struct ColumnScan {
     bool subsetLayout;  // entry j is j - offset + 1 where j has the bit offset, -1 elsewhere
 };
 
-// One copy: its vectors' width in doubles (the width its lane terms must be
-// laid out for) and its kernels, whose contracts are those of
-// forward/subset_step.hpp and forward/table_kernels.hpp.
+// One copy's kernels, whose contracts are those of forward/subset_step.hpp
+// and forward/table_kernels.hpp.
 struct KernelCopy {
-    std::int32_t lanes;
     void (*subsetStep)(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
                        std::int32_t first, std::int32_t last);
     void (*laneStep)(const LaneTerms& terms, const double* weights, const double* previous, double* next,

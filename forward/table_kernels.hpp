@@ -51,50 +51,49 @@ FORWARD_INLINE ColumnScan scanColumn(const double* column, std::int32_t n, std::
     return scan;
 }
 
-// The terms of the group of `lanes` states at `place`, whose slots are
+// The terms of the group of kLaneGroup states at `place`, whose slots are
 // [begin, end), into next: each lane forms its state's sum as the subset step
 // does, on a chain of its own. With `uniform`, every lane has a term in every
 // slot; otherwise a lane leaves out the slots past its count (padding adds
 // nothing, not even a 0.0 that would turn a sum of -0.0 into +0.0).
-template <std::int32_t lanes, bool uniform>
+template <bool uniform>
 FORWARD_INLINE void laneGroup(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                               std::int64_t place, std::int64_t begin, std::int64_t end) {
-    double own[lanes], acc[lanes];
-    std::int32_t remaining[lanes];
-    for (std::int32_t lane = 0; lane < lanes; ++lane) {
+    double own[kLaneGroup], acc[kLaneGroup];
+    std::int32_t remaining[kLaneGroup];
+    for (std::int32_t lane = 0; lane < kLaneGroup; ++lane) {
         own[lane] = previous[place + lane];
         acc[lane] = 0.0;
         remaining[lane] = terms.termCount[place + lane];
     }
-    for (std::int64_t slot = begin; slot < end; slot += lanes) {
+    for (std::int64_t slot = begin; slot < end; slot += kLaneGroup) {
 #pragma GCC unroll 8
-        for (std::int32_t lane = 0; lane < lanes; ++lane) {
+        for (std::int32_t lane = 0; lane < kLaneGroup; ++lane) {
             double x = previous[terms.predecessor[slot + lane]];
             x = x + own[lane];
             x = x * weights[terms.symbol[slot + lane]];
             if (uniform || remaining[lane]-- > 0) acc[lane] = acc[lane] + x;
         }
     }
-    for (std::int32_t lane = 0; lane < lanes; ++lane) next[place + lane] = acc[lane];
+    for (std::int32_t lane = 0; lane < kLaneGroup; ++lane) next[place + lane] = acc[lane];
 }
 
 // Step t+1 of the places [first, last) into next from step t in previous
-// (padded columns, the caller's; first a multiple of terms.width, which is
-// `lanes`, the group holding last - 1 written whole); weights are the L
-// observations of step t+1. The lanes of a group are scalar chains: loading
-// the predecessors' weights into a vector a lane at a time, or with the
-// gather instructions of the processors measured, costs more than it saves.
-template <std::int32_t lanes>
+// (padded columns, the caller's; first a multiple of kLaneGroup, the group
+// holding last - 1 written whole); weights are the L observations of step
+// t+1. The lanes of a group are scalar chains, in every copy: loading the
+// predecessors' weights into a vector a lane at a time, or with the gather
+// instructions of the processors measured, cost more than they saved.
 FORWARD_INLINE void laneStep(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                              std::int32_t first, std::int32_t last) {
-    const std::int64_t groupEnd = (static_cast<std::int64_t>(last) + lanes - 1) / lanes;
-    for (std::int64_t group = first / lanes; group < groupEnd; ++group) {
-        const std::int64_t place = group * lanes;
+    const std::int64_t groupEnd = (static_cast<std::int64_t>(last) + kLaneGroup - 1) / kLaneGroup;
+    for (std::int64_t group = first / kLaneGroup; group < groupEnd; ++group) {
+        const std::int64_t place = group * kLaneGroup;
         const std::int64_t begin = terms.groupStart[group], end = terms.groupStart[group + 1];
-        if (terms.termCount[place] == terms.termCount[place + lanes - 1]) {
-            laneGroup<lanes, true>(terms, weights, previous, next, place, begin, end);
+        if (terms.termCount[place] == terms.termCount[place + kLaneGroup - 1]) {
+            laneGroup<true>(terms, weights, previous, next, place, begin, end);
         } else {
-            laneGroup<lanes, false>(terms, weights, previous, next, place, begin, end);
+            laneGroup<false>(terms, weights, previous, next, place, begin, end);
         }
     }
 }
@@ -122,7 +121,7 @@ struct CopyOf {
     }
     static void lane(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                      std::int32_t first, std::int32_t last) {
-        laneStep<lanes>(terms, weights, previous, next, first, last);
+        laneStep(terms, weights, previous, next, first, last);
     }
     static void divide(double* column, std::int32_t first, std::int32_t last, double divisor) {
         divideRange<lanes>(column, first, last, divisor);
@@ -130,7 +129,7 @@ struct CopyOf {
     static ColumnScan scan(const double* column, std::int32_t n, std::int32_t offset) {
         return scanColumn<lanes>(column, n, offset);
     }
-    static constexpr KernelCopy kernels = {lanes, subset, lane, divide, scan};
+    static constexpr KernelCopy kernels = {subset, lane, divide, scan};
 };
 
 }  // namespace

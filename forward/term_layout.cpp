@@ -59,12 +59,12 @@ std::int32_t* subsetPlaces(const ForwardInputs& in, std::int32_t K) {
     return places;
 }
 
-LaneTerms layLaneTerms(const ForwardInputs& in, const std::int32_t* Q, std::int32_t K, std::int32_t width,
-                       std::int32_t** places) {
+LaneTerms layLaneTerms(const ForwardInputs& in, const std::int32_t* Q, std::int32_t K, std::int32_t** places) {
+    constexpr std::int32_t width = kLaneGroup;
     const std::int32_t n = in.membership.rows;
     const std::int64_t groups = (std::int64_t{n} + width - 1) / width;
-    LaneTerms terms{width, scratchArray<std::int64_t>(static_cast<std::size_t>(groups) + 1),
-                    termCounts(in, K, groups * width), nullptr, nullptr};
+    LaneTerms terms{scratchArray<std::int64_t>(static_cast<std::size_t>(groups) + 1), termCounts(in, K, groups * width),
+                    nullptr, nullptr};
     *places = nullptr;
     for (std::int32_t j = 1; j < n && !*places; ++j) {
         if (terms.termCount[j] > terms.termCount[j - 1]) *places = placesByTermCount(terms.termCount, n, K);

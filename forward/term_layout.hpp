@@ -14,12 +14,11 @@
 // any row order), those places (host scratch, n entries); else null.
 std::int32_t* subsetPlaces(const ForwardInputs& in, std::int32_t K);
 
-// The lane terms of a well-formed table for vectors of `width` states, with
-// symbol Q[k] for column k (host scratch). The states are placed by
+// The lane terms of a well-formed table, with symbol Q[k] for column k (host
+// scratch). The states are placed by
 // descending term count, rows of one count in row order, so that nearly
 // every group has one count in all its lanes; *places holds where (n
 // entries), or is null when that is the row order.
-LaneTerms layLaneTerms(const ForwardInputs& in, const std::int32_t* Q, std::int32_t K, std::int32_t width,
-                       std::int32_t** places);
+LaneTerms layLaneTerms(const ForwardInputs& in, const std::int32_t* Q, std::int32_t K, std::int32_t** places);
 
 #endif
