@@ -81,9 +81,9 @@ FORWARD_INLINE void laneGroup(const LaneTerms& terms, const double* weights, con
 // Step t+1 of the places [first, last) into next from step t in previous
 // (padded columns, the caller's; first a multiple of kLaneGroup, the group
 // holding last - 1 written whole); weights are the L observations of step
-// t+1. The lanes of a group are scalar chains, in every copy: loading the
-// predecessors' weights into a vector a lane at a time, or with the gather
-// instructions of the processors measured, cost more than they saved.
+// t+1. Each lane of a group is a chain of its own, in every copy: loading
+// the predecessors' weights with the gather instructions of the processors
+// measured cost more than it saved.
 FORWARD_INLINE void laneStep(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                              std::int32_t first, std::int32_t last) {
     const std::int64_t groupEnd = (static_cast<std::int64_t>(last) + kLaneGroup - 1) / kLaneGroup;
