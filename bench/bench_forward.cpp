@@ -210,16 +210,33 @@ void runPeak(benchmark::State& state, InstructionSet set) {
     state.SetItemsProcessed(state.iterations() * kRounds * chains * 2 * lanes);
 }
 
-// What bounds a second thread, T - 1 steps of n states: the hand-over of a
-// phase of empty chunks between the two threads, as many chunks as a step
-// has; and the sum of each step in row order, one chain of dependent
-// additions that no thread can share.
-void runHandOver(benchmark::State& state, std::int32_t L, std::int32_t T) {
-    const std::int32_t chunks = std::max(1, (1 << L) / 2048);
+// What bounds a second thread, T - 1 steps of n states on two threads (and
+// the data moved on one, where it stays in one cache): the
+// hand-over of phases of empty chunks, as many chunks as a step has; the
+// data a step of the subset layout must move between the threads' caches,
+// when every chunk of the upper half copies the chunk of previous below it by
+// half the column (the last column's offset) into its chunk of next, and
+// every chunk of the lower half its own chunk, into lines the other thread
+// read a step before;
+// and, on one thread, the sum of each step in row order, one chain of
+// dependent additions that no thread can share.
+void runHandOver(benchmark::State& state, std::int32_t L, std::int32_t T, bool moveHalves, std::int32_t threads) {
+    constexpr std::int32_t kChunk = 2048;
+    const std::int32_t n = 1 << L, chunks = std::max(1, n / kChunk), half = chunks / 2;
+    std::vector<double> columns[2] = {std::vector<double>(n, 1.0), std::vector<double>(n, 1.0)};
     standin::releaseScratch();
     for (auto _ : state) {
-        ChunkScheduler scheduler(chunks, 2);
-        for (std::int32_t t = 1; t < T; ++t) scheduler.run([](std::int32_t chunk) { benchmark::DoNotOptimize(chunk); });
+        ChunkScheduler scheduler(chunks, threads);
+        for (std::int32_t t = 1; t < T; ++t) {
+            double* next = columns[t % 2].data();
+            const double* previous = columns[(t + 1) % 2].data();
+            scheduler.run([=](std::int32_t chunk) {
+                if (!moveHalves) return benchmark::DoNotOptimize(chunk);
+                const double* from = previous + std::int64_t{chunk >= half ? chunk - half : chunk} * kChunk;
+                double* to = next + std::int64_t{chunk} * kChunk;
+                std::copy(from, from + kChunk, to);
+            });
+        }
         standin::releaseScratch();
     }
 }
@@ -346,10 +363,17 @@ void registerAll() {
         }
     }
     for (const Size& size : kThreadSizes) {
-        benchmark::RegisterBenchmark(("floor/hand-over/" + sizeName(size.L, size.T)).c_str(), runHandOver, size.L,
-                                     size.T)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+        for (std::int32_t threads : {1, 2}) {
+            for (bool moveHalves : {false, true}) {
+                if (threads == 1 && !moveHalves) continue;
+                benchmark::RegisterBenchmark(("floor/hand-over" + std::string(moveHalves ? " moving halves/" : "/") +
+                                              sizeName(size.L, size.T) + "/threads:" + std::to_string(threads))
+                                                 .c_str(),
+                                             runHandOver, size.L, size.T, moveHalves, threads)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+            }
+        }
         benchmark::RegisterBenchmark(("floor/in-order sums/" + sizeName(size.L, size.T)).c_str(), runInOrderSums,
                                      size.L, size.T)
             ->Unit(benchmark::kMillisecond)
