@@ -12,10 +12,11 @@
 
 namespace {
 
-// From this many states on, two chunks a phase, a second thread gains more
-// than its start and the hand-over of every phase cost; below, with one
-// chunk a phase, it cannot help and only costs (bench_forward's sweep).
-constexpr std::int64_t kThreadedStates = 1 << 12;
+// From this many states on, four chunks a phase, a second thread gains more
+// than its start, the hand-over of every phase and the data each step moves
+// between the two caches cost; below, it cost as much as it gained, or more
+// (bench_forward's sweep).
+constexpr std::int64_t kThreadedStates = 1 << 13;
 
 // States per chunk: whole cache blocks of the subset step, and few enough
 // chunks per step that handing them out costs little.

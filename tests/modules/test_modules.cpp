@@ -176,12 +176,12 @@ TEST(Modules, ForwardScratchIndependentOfSteps) {
 TEST(Modules, LongCallsStopSoonAfterCtrlC) {
     Example x;
     const std::size_t codes = 100000;
-    const StateSpace subsets = allSubsets(12);  // 4096 states: two threads
+    const StateSpace subsets = allSubsets(13);  // 8192 states: two threads
     const double steps = 100000;
     const std::vector<Call> calls = {
         {"Zellmor_mex",
-         {x.arrays.dbl(1, 1, {steps}), x.arrays.dbl(12, 100000, std::vector<double>(12 * 100000, 0.5)),
-          x.arrays.dbl(4096, 12, subsets.S), x.arrays.dbl(4096, 12, subsets.P)}},
+         {x.arrays.dbl(1, 1, {steps}), x.arrays.dbl(13, 100000, std::vector<double>(13 * 100000, 0.5)),
+          x.arrays.dbl(8192, 13, subsets.S), x.arrays.dbl(8192, 13, subsets.P)}},
         // 20000 equal rows of 0.5: pair by pair, every entry compared.
         {"Ortesk_count_mex", {x.unused, x.arrays.dbl(20000, 20, std::vector<double>(400000, 0.5))}},
         // One bucket of 10^5 codes, listed 10^5 times.

@@ -19,8 +19,8 @@ declare -A setup=(
   [Ortesk_count_mex]="S = 0.5 * ones (20000, 20); call = @() Ortesk_count_mex ([], S);"
   # One bucket of 10^5 codes listed 10^5 times.
   [Quivane_mex]="n = 1e5; call = @() Quivane_mex (zeros (1, 3), [0.25 0.75], ones (n, 1), 1000001 * ones (1, n), [n; n]);"
-  # 4096 states on two threads over 10^5 steps.
-  [Zellmor_mex]="[S, P] = all_subsets (12); O = 0.5 * ones (12, 1e5); call = @() Zellmor_mex (1e5, O, S, P);"
+  # 8192 states on two threads over 10^5 steps.
+  [Zellmor_mex]="[S, P] = all_subsets (13); O = 0.5 * ones (13, 1e5); call = @() Zellmor_mex (1e5, O, S, P);"
 )
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
