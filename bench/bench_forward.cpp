@@ -150,12 +150,11 @@ void runLiteral(benchmark::State& state, std::int32_t L, std::int32_t T) {
     finish(state, w, peak);
 }
 
-// Adds and multiplies on independent chains, as many as keep both kinds of
-// unit busy: what one core does at best with a copy's vectors. Returns a
-// value the compiler cannot drop.
-template <std::int32_t lanes, std::int32_t chains>
+// Adds and multiplies on independent chains of vectors V, as many as keep
+// both kinds of unit busy: what one core does at best with an instruction
+// set's widest vectors. Returns a value the compiler cannot drop.
+template <class V, std::int32_t chains>
 FORWARD_INLINE double addsAndMultiplies(std::int64_t rounds) {
-    using V = typename LaneTypes<lanes>::Lanes;
     V sum[chains], product[chains];
     const V increment = V{} + 0x1p-40, factor = V{} + (1.0 + 0x1p-40);
     for (std::int32_t c = 0; c < chains; ++c) {
@@ -171,43 +170,49 @@ FORWARD_INLINE double addsAndMultiplies(std::int64_t rounds) {
     }
     double total = 0.0;
     for (std::int32_t c = 0; c < chains; ++c) {
-        for (std::int32_t lane = 0; lane < lanes; ++lane) total = total + sum[c][lane] + product[c][lane];
+        for (std::size_t lane = 0; lane < sizeof(V) / sizeof(double); ++lane) {
+            total = total + sum[c][lane] + product[c][lane];
+        }
     }
     return total;
 }
 
-constexpr std::int32_t kPeakChains = 6;
-double peakBaseline(std::int64_t rounds) { return addsAndMultiplies<4, kPeakChains / 2>(rounds); }
+// SSE2's vectors, the widest the baseline has.
+typedef double Lanes2 __attribute__((vector_size(2 * sizeof(double))));
+
+// Each set's widest vectors, with twice as many chains as its registers
+// hold pairs of (16 registers, 32 with AVX-512), less two for the constants.
+struct PeakCopy {
+    InstructionSet set;
+    double (*run)(std::int64_t rounds);
+    std::int32_t lanes, chains;
+};
+const PeakCopy kPeakCopies[] = {{InstructionSet::baseline, addsAndMultiplies<Lanes2, 6>, 2, 6},
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) double peakAvx2(std::int64_t rounds) {
-    return addsAndMultiplies<4, kPeakChains>(rounds);
+                                {InstructionSet::avx2, [](std::int64_t rounds) __attribute__((target("avx2"))){
+                                                           return addsAndMultiplies<Lanes4, 6>(rounds);
 }
-__attribute__((target("avx512f"))) double peakAvx512(std::int64_t rounds) {
-    return addsAndMultiplies<8, kPeakChains>(rounds);
+, 4, 6
 }
+, {InstructionSet::avx512,
+   [](std::int64_t rounds) __attribute__((target("avx512f"))){return addsAndMultiplies<Lanes8, 14>(rounds);
+}
+, 8, 14
+}
+,
 #endif
+}
+;
 
 // Items are the adds and multiplies done, a lane each.
-void runPeak(benchmark::State& state, InstructionSet set) {
-    if (!processorRuns(set)) {
+void runPeak(benchmark::State& state, const PeakCopy& copy) {
+    if (!processorRuns(copy.set)) {
         state.SkipWithError("the processor lacks this instruction set");
         return;
     }
     constexpr std::int64_t kRounds = 1 << 20;
-    std::int32_t lanes = 4, chains = kPeakChains / 2;
-    double (*peak)(std::int64_t) = peakBaseline;
-#if defined(__x86_64__)
-    if (set == InstructionSet::avx2) {
-        peak = peakAvx2;
-        chains = kPeakChains;
-    } else if (set == InstructionSet::avx512) {
-        peak = peakAvx512;
-        lanes = 8;
-        chains = kPeakChains;
-    }
-#endif
-    for (auto _ : state) benchmark::DoNotOptimize(peak(kRounds));
-    state.SetItemsProcessed(state.iterations() * kRounds * chains * 2 * lanes);
+    for (auto _ : state) benchmark::DoNotOptimize(copy.run(kRounds));
+    state.SetItemsProcessed(state.iterations() * kRounds * copy.chains * 2 * copy.lanes);
 }
 
 // What bounds a second thread, T - 1 steps of n states on two threads (and
@@ -379,8 +384,10 @@ void registerAll() {
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
+    for (const PeakCopy& copy : kPeakCopies) {
+        benchmark::RegisterBenchmark(peakName(copy.set).c_str(), runPeak, copy)->Unit(benchmark::kMillisecond);
+    }
     for (InstructionSet set : kInstructionSets) {
-        benchmark::RegisterBenchmark(peakName(set).c_str(), runPeak, set)->Unit(benchmark::kMillisecond);
         for (Table table : {Table::subsets, Table::shuffled, Table::listed}) {
             registerKernel({table, kCopySize.L, kCopySize.T, false, 1, set});
         }
