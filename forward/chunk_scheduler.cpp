@@ -19,6 +19,11 @@ constexpr std::uint64_t kLetGo = std::uint64_t{1} << (64 - kCountBits - 1);
 // about as long as a short phase takes.
 constexpr int kSpins = 1 << 14;
 
+// Polls of the chain before the caller runs a link of the helper's share:
+// the helper takes its links as soon as they can be run, when it is on its
+// core.
+constexpr int kTakeOverSpins = 1 << 10;
+
 // How long the helper waits for the next phase before it sleeps: longer than
 // the caller's sum of the largest column.
 constexpr std::chrono::milliseconds kAwake{5};
@@ -46,32 +51,71 @@ ChunkScheduler::~ChunkScheduler() {
 // waits for the helper only to finish a chunk it has begun, so a helper kept
 // off its core by other work costs little. Between its own chunks the caller
 // walks the finished ones, while the helper takes more meanwhile.
-void ChunkScheduler::run(const ChunkTask& work, const ChunkTask& finishedInOrder) {
+void ChunkScheduler::run(const ChunkTask& work, const ChunkTask& finishedInOrder, const ChunkTask& chained) {
     if (!helped_) {
         for (std::int32_t chunk = 0; chunk < chunks_; ++chunk) {
             work(chunk);
             if (finishedInOrder) finishedInOrder(chunk);
+            if (chained) chained(chunk);
         }
         return;
     }
     work_ = work;
+    chained_ = chained;
     const std::uint64_t number = ++number_;
+    const std::uint64_t chainStart = chained ? 0 : static_cast<std::uint64_t>(chunks_) << 1;
+    chain_.store(number << 32 | chainStart, std::memory_order_relaxed);  // published with the claims
     publish(number);
     std::int32_t walked = 0;
     std::int32_t chunk;
     while (claim(number, 0, &chunk)) {
         doChunk(number, chunk);
+        advanceChain(number, 0, false);
         walked = walkFinished(number, walked, false, finishedInOrder);
     }
     walkFinished(number, walked, true, finishedInOrder);
+    finishChain(number, 0);
 }
 
-// Whatever the helper can claim of each phase, until let go.
+// Whatever the helper can claim of each phase, and its links of the chain,
+// until let go.
 void ChunkScheduler::help() {
     std::uint64_t seen = 0;
     while ((seen = bell_.awaitPhaseAfter(shares_[1].claims, seen)) != kLetGo) {
         std::int32_t chunk;
-        while (claim(seen, 1, &chunk)) doChunk(seen, chunk);
+        while (claim(seen, 1, &chunk)) {
+            doChunk(seen, chunk);
+            advanceChain(seen, 1, false);
+        }
+        finishChain(seen, 1);
+    }
+}
+
+// Runs the chain's links while the next is of a chunk done, in member's
+// share (in either with anyShare), and no other thread runs one; true once
+// the chain of the phase is complete. Its number in the chain's word keeps a
+// thread still in a phase from running a link of the next.
+bool ChunkScheduler::advanceChain(std::uint64_t number, std::int32_t member, bool anyShare) {
+    for (;;) {
+        std::uint64_t seen = chain_.load(std::memory_order_acquire);
+        if (seen >> 32 != number) return true;
+        const auto next = static_cast<std::int32_t>((seen & 0xffffffffu) >> 1);
+        if (next == chunks_) return true;
+        if ((seen & 1) != 0 || (!anyShare && (next >= shareStart_[1]) != (member == 1))) return false;
+        if (finished_[next].load(std::memory_order_acquire) != number) return false;
+        if (!chain_.compare_exchange_strong(seen, seen | 1, std::memory_order_acquire)) continue;
+        chained_(next);
+        chain_.store(number << 32 | static_cast<std::uint64_t>(next + 1) << 1, std::memory_order_release);
+    }
+}
+
+// Waits for the chain of the phase to be complete, running the links of
+// member's share as they come; the caller runs any link the helper has not
+// taken within a short wait, so that a helper kept off its core by other
+// work holds the chain up little.
+void ChunkScheduler::finishChain(std::uint64_t number, std::int32_t member) {
+    for (int spin = 0; !advanceChain(number, member, member == 0 && spin >= kTakeOverSpins); ++spin) {
+        if (spin >= kSpins) std::this_thread::yield();
     }
 }
 

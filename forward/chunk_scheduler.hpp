@@ -1,7 +1,10 @@
 // The chunks of each phase of a call shared between the calling thread and,
 // when two threads run, one helper that lives as long as the scheduler. A
 // phase returns once every chunk is done; meanwhile the caller is handed
-// the finished chunks in ascending order, while the helper still computes.
+// the finished chunks in ascending order, while the helper still computes,
+// and a chain of work that must run in ascending order (a sum in row order)
+// passes from chunk to chunk, each link run by the thread whose share the
+// chunk is in, where its data is.
 #ifndef FORWARD_CHUNK_SCHEDULER_HPP
 #define FORWARD_CHUNK_SCHEDULER_HPP
 
@@ -58,9 +61,12 @@ public:
 
     // One phase: work(chunk) for every chunk, on either thread, and then
     // finishedInOrder(chunk), when given, on this thread for every chunk in
-    // ascending order as soon as it and those before it are done. Returns
-    // when all are done; work calls nothing of the host.
-    void run(const ChunkTask& work, const ChunkTask& finishedInOrder = {});
+    // ascending order as soon as it and those before it are done; and
+    // chained(chunk), when given, for every chunk in ascending order, each
+    // call once the chunk is done and after the call before it, on either
+    // thread. Returns when all are done; work and chained call nothing of
+    // the host.
+    void run(const ChunkTask& work, const ChunkTask& finishedInOrder = {}, const ChunkTask& chained = {});
 
 private:
     // A share's claims, apart from the other share's.
@@ -91,12 +97,18 @@ private:
     void doChunk(std::uint64_t number, std::int32_t chunk);
     std::int32_t walkFinished(std::uint64_t number, std::int32_t from, bool waiting,
                               const ChunkTask& finishedInOrder) const;
+    bool advanceChain(std::uint64_t number, std::int32_t member, bool anyShare);
+    void finishChain(std::uint64_t number, std::int32_t member);
 
     const std::int32_t chunks_;
     std::int32_t shareStart_[3] = {};                 // in chunks: the caller's share, then the helper's
     std::atomic<std::uint64_t>* finished_ = nullptr;  // per chunk, the number of the phase it last finished in
     alignas(64) ChunkTask work_;                      // of the phase last published
+    ChunkTask chained_;                               // of the phase last published
     std::uint64_t number_ = 0;                        // of the phase last published
+    // The chain's progress: phase number << 32 | next chunk << 1 | 1 while
+    // a thread runs that chunk's link.
+    alignas(64) std::atomic<std::uint64_t> chain_{0};
     Share shares_[2];
     Bell bell_;
     HelperThread helper_;

@@ -73,9 +73,10 @@ struct Step {
 // a chunk at a time on the scheduler's threads; when normalize is set,
 // divided by its sum, which it returns (0.0 when not). The sum runs as every
 // sum of the recursion does, over the rows ascending from 0.0 in one
-// accumulator: with the column in row order, the caller adds each chunk as
-// soon as it and those before it are done; in an order of its own, the
-// caller adds the whole column once the step is done.
+// accumulator: with the column in row order, each chunk is added as soon as
+// it and those before it are done, by the thread whose share it is in, the
+// accumulator passing between them; in an order of its own, the caller adds
+// the whole column once the step is done.
 double advance(ChunkScheduler& scheduler, const Step& step, bool normalize) {
     const ForwardPlan& plan = *step.plan;
     const std::int32_t n = plan.states;
@@ -85,17 +86,26 @@ double advance(ChunkScheduler& scheduler, const Step& step, bool normalize) {
         const StateRange states = statesOf(chunk, step.plan->states);
         forwardStep(*step.plan, step.t, step.previous, step.next, states.first, states.last);
     };
-    const bool sumInChunks = normalize && !plan.place;
-    double sum = 0.0;
-    scheduler.run(computeChunk, [&](std::int32_t chunk) {
+    const auto poll = [&step, n, unitsPerState](std::int32_t chunk) {
         const StateRange states = statesOf(chunk, n);
         if (step.stop->poll.stop((states.last - states.first) * unitsPerState)) {
             step.stop->seen.store(true, std::memory_order_relaxed);
         }
-        if (sumInChunks) sum = addRange(step.next, states, sum);
-    });
+    };
+    // On a line of its own: both threads write it, in turn.
+    struct alignas(64) Accumulator {
+        double sum = 0.0;
+    } accumulator;
+    const auto addChunk = [&step, n, &accumulator](std::int32_t chunk) {
+        accumulator.sum = addRange(step.next, statesOf(chunk, n), accumulator.sum);
+    };
+    if (normalize && !plan.place) {
+        scheduler.run(computeChunk, poll, addChunk);
+    } else {
+        scheduler.run(computeChunk, poll);
+    }
     if (!normalize || step.stop->seen.load(std::memory_order_relaxed)) return 0.0;
-    if (plan.place) sum = addPlacedRange(step.next, plan.place, {0, n}, 0.0);
+    const double sum = plan.place ? addPlacedRange(step.next, plan.place, {0, n}, 0.0) : accumulator.sum;
     const KernelCopy& copy = kernelCopy(plan.instructionSet);
     scheduler.run([&](std::int32_t chunk) {
         const StateRange states = statesOf(chunk, n);
