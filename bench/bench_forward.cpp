@@ -273,13 +273,17 @@ std::string literalName(std::int32_t L, std::int32_t T) { return "literal/" + si
 
 std::string peakName(InstructionSet set) { return std::string("peak/adds+multiplies/") + nameOf(set); }
 
-// The console report, plus the real time and items per second of every run by name.
+// The console report, plus the real time and items per second of every run
+// by name: of its one run, or the median of its repetitions.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
-                seconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (!run.error_occurred && (run.run_type == Run::RT_Iteration || median)) {
+                seconds_[run.run_name.function_name] =
+                    run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
                 const auto items = run.counters.find("items_per_second");
                 if (items != run.counters.end()) itemRate_[run.run_name.function_name] = items->second;
             }

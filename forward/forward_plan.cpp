@@ -190,11 +190,12 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
     plan->instructionSet = resolved(plan->instructionSet);
     PredecessorScan scan;
     const std::int64_t entries = static_cast<std::int64_t>(n) * K;
-    if (!scanPredecessors(in, K, teamSize(entries, kThreadedEntries, plan->threads), copy, &scan, fault)) return false;
+    const std::int32_t tableThreads = teamSize(entries, kThreadedEntries, plan->threads);
+    if (!scanPredecessors(in, K, tableThreads, copy, &scan, fault)) return false;
     std::int32_t* places = nullptr;
     if (scan.subsetOffsets) {
         plan->offsets = {scan.subsetOffsets, Q, K};
-    } else if ((places = subsetPlaces(in, K))) {
+    } else if ((places = subsetPlaces(in, K, tableThreads))) {
         auto* offsets = scratchArray<std::int32_t>(static_cast<std::size_t>(K));
         for (std::int32_t k = 0; k < K; ++k) offsets[k] = std::int32_t{1} << k;
         plan->offsets = {offsets, Q, K};

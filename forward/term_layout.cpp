@@ -1,5 +1,6 @@
 #include "forward/term_layout.hpp"
 
+#include "forward/fork_join.hpp"
 #include "kernel/scratch.hpp"
 
 namespace {
@@ -36,27 +37,39 @@ std::int32_t* placesByTermCount(std::int32_t* counts, std::int32_t n, std::int32
 
 }  // namespace
 
-std::int32_t* subsetPlaces(const ForwardInputs& in, std::int32_t K) {
+std::int32_t* subsetPlaces(const ForwardInputs& in, std::int32_t K, std::int32_t threads) {
     const std::int32_t n = in.membership.rows;
     if (K == 0 || K > 30) return nullptr;
     auto* places = scratchArray<std::int32_t>(static_cast<std::size_t>(n));
-    for (std::int32_t k = 0; k < K; ++k) {
-        const double* column = columnOf(in, k);
-        for (std::int32_t j = 0; j < n; ++j) places[j] += static_cast<std::int32_t>(column[j] != -1.0) << k;
-    }
+    // Each thread takes a share of the rows through every column.
+    const auto eachShare = [&](const auto& rows) {
+        splitWork(threads, [&](std::int32_t member, std::int32_t shares) {
+            rows(shareStart(n, member, shares), shareStart(n, member + 1, shares), member);
+        });
+    };
+    eachShare([&](std::int32_t first, std::int32_t last, std::int32_t) {
+        for (std::int32_t k = 0; k < K; ++k) {
+            const double* column = columnOf(in, k);
+            for (std::int32_t j = first; j < last; ++j) places[j] += static_cast<std::int32_t>(column[j] != -1.0) << k;
+        }
+    });
     auto* taken = scratchArray<unsigned char>(static_cast<std::size_t>(n));
     for (std::int32_t j = 0; j < n; ++j) {
         if (places[j] >= n || taken[places[j]]) return nullptr;
         taken[places[j]] = 1;
     }
-    for (std::int32_t k = 0; k < K; ++k) {
-        const double* column = columnOf(in, k);
-        for (std::int32_t j = 0; j < n; ++j) {
-            if (column[j] == -1.0) continue;
-            if (places[static_cast<std::int32_t>(column[j]) - 1] != places[j] - (std::int32_t{1} << k)) return nullptr;
+    bool consistent[kMaxThreads] = {true, true};
+    eachShare([&](std::int32_t first, std::int32_t last, std::int32_t member) {
+        for (std::int32_t k = 0; k < K && consistent[member]; ++k) {
+            const double* column = columnOf(in, k);
+            for (std::int32_t j = first; j < last; ++j) {
+                if (column[j] == -1.0) continue;
+                const std::int32_t predecessor = static_cast<std::int32_t>(column[j]) - 1;
+                consistent[member] = consistent[member] && places[predecessor] == places[j] - (std::int32_t{1} << k);
+            }
         }
-    }
-    return places;
+    });
+    return consistent[0] && consistent[1] ? places : nullptr;
 }
 
 LaneTerms layLaneTerms(const ForwardInputs& in, const std::int32_t* Q, std::int32_t K, std::int32_t** places) {

@@ -11,8 +11,9 @@
 // For a well-formed n x K table: when placing each row j at the number
 // whose bit k is set exactly where P(j, k) is not -1 makes it the subset
 // layout with offset 2^k in column k (all subsets, or a prefix of them, in
-// any row order), those places (host scratch, n entries); else null.
-std::int32_t* subsetPlaces(const ForwardInputs& in, std::int32_t K);
+// any row order), those places (host scratch, n entries); else null. Reads
+// the table on `threads` threads.
+std::int32_t* subsetPlaces(const ForwardInputs& in, std::int32_t K, std::int32_t threads);
 
 // The lane terms of a well-formed table, with symbol Q[k] for column k (host
 // scratch). The states are placed by
