@@ -8,6 +8,7 @@
 #include <cstdint>
 
 // automatic: the copy measured fastest among those the processor runs.
+// Forced, any set the processor runs.
 enum class InstructionSet : std::int32_t { automatic, baseline, avx2, avx512 };
 
 constexpr InstructionSet kInstructionSets[] = {InstructionSet::baseline, InstructionSet::avx2, InstructionSet::avx512};
@@ -16,7 +17,8 @@ constexpr InstructionSet kInstructionSets[] = {InstructionSet::baseline, Instruc
 // wider registers) runs the set; the features are read once per process.
 bool processorRuns(InstructionSet set);
 
-// The set itself, or for automatic the widest the processor runs.
+// The set itself, or for automatic the one a call takes: AVX2 where the
+// processor runs it, else the baseline.
 InstructionSet resolved(InstructionSet set);
 
 // "baseline", "avx2", "avx512" (and "automatic").

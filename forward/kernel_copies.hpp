@@ -32,7 +32,7 @@ extern const KernelCopy* const kBaselineKernels;
 extern const KernelCopy* const kAvx2Kernels;
 extern const KernelCopy* const kAvx512Kernels;
 
-// The copy for a set the processor runs (automatic: the one measured fastest).
+// The copy for a set the processor runs (automatic: see resolved).
 const KernelCopy& kernelCopy(InstructionSet set);
 
 #endif
