@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -335,8 +336,11 @@ constexpr std::int32_t kSweepSymbols[] = {10, 11, 12, 13, 14, 16};
 // the steps outweigh the plan.
 std::int32_t sweepSteps(std::int32_t L) { return std::max(4, (1 << 24) / (L << (L - 1))); }
 
-// A time per call of a millisecond or more is reported in milliseconds.
+// A time per call of a millisecond or more is reported in milliseconds. A
+// run that two families share is registered once.
 void registerKernel(const Run& run, benchmark::TimeUnit unit = benchmark::kMillisecond) {
+    static std::set<std::string> registered;
+    if (!registered.insert(kernelName(run)).second) return;
     benchmark::RegisterBenchmark(kernelName(run).c_str(), runKernel, run)->Unit(unit)->UseRealTime();
 }
 
