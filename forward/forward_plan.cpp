@@ -189,8 +189,7 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
     const KernelCopy& copy = kernelCopy(plan->instructionSet);
     plan->instructionSet = resolved(plan->instructionSet);
     PredecessorScan scan;
-    const std::int64_t entries = static_cast<std::int64_t>(n) * K;
-    const std::int32_t tableThreads = teamSize(entries, kThreadedEntries, plan->threads);
+    const std::int32_t tableThreads = teamSize(std::int64_t{n} * K, kThreadedEntries, plan->threads);
     if (!scanPredecessors(in, K, tableThreads, copy, &scan, fault)) return false;
     std::int32_t* places = nullptr;
     if (scan.subsetOffsets) {
