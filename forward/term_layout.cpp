@@ -82,13 +82,9 @@ LaneTerms layLaneTerms(const ForwardInputs& in, const std::int32_t* Q, std::int3
     for (std::int32_t j = 1; j < n && !*places; ++j) {
         if (terms.termCount[j] > terms.termCount[j - 1]) *places = placesByTermCount(terms.termCount, n, K);
     }
+    // The counts descend in place order: a group's first lane is its deepest.
     for (std::int64_t g = 0; g < groups; ++g) {
-        std::int32_t deepest = 0;
-        for (std::int32_t lane = 0; lane < width; ++lane) {
-            const std::int32_t count = terms.termCount[g * width + lane];
-            deepest = count > deepest ? count : deepest;
-        }
-        terms.groupStart[g + 1] = terms.groupStart[g] + std::int64_t{deepest} * width;
+        terms.groupStart[g + 1] = terms.groupStart[g] + std::int64_t{terms.termCount[g * width]} * width;
     }
     // Padding slots keep the scratch's zeros: a place and a symbol that exist.
     terms.predecessor = scratchArray<std::int32_t>(static_cast<std::size_t>(terms.groupStart[groups]));
