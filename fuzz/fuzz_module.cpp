@@ -18,7 +18,7 @@
 
 #include "all_subsets.hpp"
 #include "fuzz_input.hpp"
-#include "modules/contracts.hpp"
+#include "contract/contracts.hpp"
 #include "standin_host.hpp"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "arrays/sparse_columns.hpp"
 #include "kernel/fault.hpp"
 #include "mex.h"
-#include "modules/contracts.hpp"
+#include "contract/contracts.hpp"
 
 namespace host {
 

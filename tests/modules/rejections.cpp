@@ -6,7 +6,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "modules/contracts.hpp"
+#include "contract/contracts.hpp"
 
 namespace {
 

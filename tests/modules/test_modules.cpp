@@ -14,7 +14,7 @@
 #include "all_subsets.hpp"
 #include "case_names.hpp"
 #include "module_calls.hpp"
-#include "modules/contracts.hpp"
+#include "contract/contracts.hpp"
 #include "rejections.hpp"
 
 namespace {

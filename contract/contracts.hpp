@@ -2,8 +2,8 @@
 // check calls against it, the host names inputs from it in messages, and the
 // tests, the fuzz targets and docs/robustness.md take the identifiers from it.
 // Plain constant data, without any host header.
-#ifndef MODULES_CONTRACTS_HPP
-#define MODULES_CONTRACTS_HPP
+#ifndef CONTRACT_CONTRACTS_HPP
+#define CONTRACT_CONTRACTS_HPP
 
 #include <cstddef>
 
