@@ -25,7 +25,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const ForwardInputs inputs{args[0], args[1], args[2], args[3], {}, false};
     ForwardPlan plan{};
     Fault fault;
-    if (!planForward(inputs, &plan, &fault)) host::reject(kLiteral, fault);
+    if (!planForward(inputs, ForwardOptions{}, &plan, &fault)) host::reject(kLiteral, fault);
     const std::int32_t n = inputs.membership.rows;
     const double T = inputs.stepCount.data[0];
     // Its table of n x T weights is counted in 32 bits.

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "all_subsets.hpp"
-#include "forward/chunk_scheduler.hpp"
+#include "parallel/chunk_scheduler.hpp"
 #include "forward/forward_recursion.hpp"
 #include "forward/instruction_sets.hpp"
 #include "forward/lanes.hpp"
@@ -85,10 +85,8 @@ void finish(benchmark::State& state, const Workload& w, std::size_t peakScratch)
 // with the benchmark skipped, on a fault.
 bool planOn(benchmark::State& state, const ForwardInputs& in, std::int32_t threads, InstructionSet set,
             ForwardPlan* plan) {
-    plan->threads = threads;
-    plan->instructionSet = set;
     Fault fault;
-    if (planForward(in, plan, &fault)) return true;
+    if (planForward(in, {threads, set}, plan, &fault)) return true;
     state.SkipWithError(fault.detail);
     return false;
 }
@@ -236,12 +234,14 @@ void runHandOver(benchmark::State& state, std::int32_t L, std::int32_t T, bool m
         for (std::int32_t t = 1; t < T; ++t) {
             double* next = columns[t % 2].data();
             const double* previous = columns[(t + 1) % 2].data();
-            scheduler.run([=](std::int32_t chunk) {
+            ChunkScheduler::Phase phase;
+            phase.work = [=](std::int32_t chunk) {
                 if (!moveHalves) return benchmark::DoNotOptimize(chunk);
                 const double* from = previous + std::int64_t{chunk >= half ? chunk - half : chunk} * kChunk;
                 double* to = next + std::int64_t{chunk} * kChunk;
                 std::copy(from, from + kChunk, to);
-            });
+            };
+            scheduler.run(phase);
         }
         standin::releaseScratch();
     }

@@ -5,8 +5,11 @@
 #include <cstdint>
 
 #include "arrays/array_view.hpp"
+#include "forward/column_order.hpp"
 #include "forward/instruction_sets.hpp"
 #include "kernel/fault.hpp"
+
+struct KernelCopy;
 
 // The inputs as the gateway read them; the kernels only read them. n is the
 // row count of S and L its column count; O and P are read flat.
@@ -27,8 +30,17 @@ struct ChosenSteps {
     std::int32_t* byStep;  // positions 0 .. count-1, ascending by step
 };
 
+// How a call may run, as the caller asks; the plan records what it chose.
+struct ForwardOptions {
+    // Threads for every part of the call: 0 lets each part choose by its
+    // size, 1 or 2 forces that many.
+    std::int32_t threads = 0;
+    // The copy of the kernels: automatic, or one the processor runs.
+    InstructionSet instructionSet = InstructionSet::automatic;
+};
+
 // Any other predecessor table, as lane terms: the states in groups of
-// kLaneGroup consecutive places of the column (see ForwardPlan::place), group
+// kLaneGroup consecutive places of the column (see ForwardPlan::order), group
 // g's terms in slots groupStart[g] .. groupStart[g+1]-1, term e of the state
 // in lane i at slot groupStart[g] + e * kLaneGroup + i, in ascending k with
 // the -1 entries left out. A slot holds
@@ -52,30 +64,29 @@ struct SubsetOffsets {
     std::int32_t columns;  // K
 };
 
-// Everything the steps need, validated and built once per call. The steps
-// keep the weights in a column of their own order: state j (a row of S,
-// 0-based) at place[j], or at j when place is null. Sums over the states
-// still run in the order of the rows.
+// Everything the steps need, validated and built once per call. Steps are
+// counted from 1; the steps keep the weights in a column of their own order
+// (see ColumnOrder).
 struct ForwardPlan {
     std::int32_t states;
     std::int32_t symbols;
-    std::int32_t steps;  // computed: the last chosen step, or 2 when every later step repeats step 2
+    std::int32_t stepCount;  // T
+    // The last step computed: the last chosen one, or 2 where every later
+    // step repeats step 2 (no predecessor terms).
+    std::int32_t lastStep;
     ChosenSteps chosen;
-    const double* observations;
-    const std::int32_t* place;  // host scratch, n entries, or null
-    double* initialColumn;      // step 0 in the steps' order: n doubles of a padded column (see newPaddedColumn)
-    SubsetOffsets offsets;      // when set, lane terms are not built
+    const double* observations;       // O, L x T
+    std::int32_t threads;             // as ForwardOptions::threads
+    const KernelCopy* kernels;        // the copy the options and the processor call for
+    ColumnOrder order;                // where each state's weight is kept
+    const std::int32_t* firstMember;  // per row: the symbol whose weight starts the state at step 1, or -1
+    SubsetOffsets offsets;            // when set, lane terms are not built
     LaneTerms terms;
-    // Set before planForward. Threads for every part of the call: 0 lets
-    // each part choose by its size, 1 or 2 forces that many. The copy of the
-    // kernels: automatic, or one the processor runs.
-    std::int32_t threads;
-    InstructionSet instructionSet;
 };
 
 // Validates inputs and builds the plan in host scratch; on input outside the
 // contract fills fault and returns false (nothing else is reported).
-bool planForward(const ForwardInputs& inputs, ForwardPlan* plan, Fault* fault);
+bool planForward(const ForwardInputs& inputs, const ForwardOptions& options, ForwardPlan* plan, Fault* fault);
 
 // Where the chosen steps' weights go: weights n x chosen.count, column i
 // the weights of step chosen.steps[i]; logScale, when not null, 1 x
@@ -86,9 +97,9 @@ struct ForwardResult {
     double* logScale;
 };
 
-// Runs the steps of a valid plan with n >= 1 up to its last chosen one, each
-// step rescaled to sum 1 when normalize is set, and writes the chosen steps
-// into result. Scratch: two columns, the plan and, on two threads, a word per
+// Runs the steps of a valid plan with n >= 1 up to its last step, each
+// rescaled to sum 1 when normalize is set, and writes the chosen steps into
+// result. Scratch: two columns, the plan and, on two threads, a word per
 // 2048 states, whatever T is. Returns false, with fault "interrupted", when
 // Ctrl-C stops it (every thread it started has then ended).
 bool forwardRecursion(const ForwardPlan& plan, bool normalize, const ForwardResult& result, Fault* fault);

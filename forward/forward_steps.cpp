@@ -19,10 +19,10 @@ double* newPaddedColumn(std::int32_t n) {
     return block + kMaxLanes + (kLineBytes - entry0 % kLineBytes) % kLineBytes / sizeof(double);
 }
 
-void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
-                 std::int32_t last) {
-    const double* weights = plan.observations + static_cast<std::int64_t>(t + 1) * plan.symbols;
-    const KernelCopy& copy = kernelCopy(plan.instructionSet);
+void forwardStep(const ForwardPlan& plan, std::int32_t step, const double* previous, double* next,
+                 std::int32_t first, std::int32_t last) {
+    const double* weights = plan.observations + static_cast<std::int64_t>(step - 1) * plan.symbols;
+    const KernelCopy& copy = *plan.kernels;
     if (plan.offsets.offset) {
         copy.subsetStep(plan.offsets, weights, previous, next, first, last);
     } else {

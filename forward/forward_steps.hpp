@@ -18,10 +18,10 @@ constexpr std::int32_t kStateUnit = 4 * kMaxLanes;
 // end.
 double* newPaddedColumn(std::int32_t n);
 
-// Step t+1 of the places [first, last) of the steps' column into next from
-// step t in previous (padded columns, the caller's; first a multiple of
-// kStateUnit). The unit holding last - 1 is written whole.
-void forwardStep(const ForwardPlan& plan, std::int32_t t, const double* previous, double* next, std::int32_t first,
-                 std::int32_t last);
+// Step `step` (from 2) of the places [first, last) of the steps' column into
+// next from the step before in previous (padded columns, the caller's; first
+// a multiple of kStateUnit). The unit holding last - 1 is written whole.
+void forwardStep(const ForwardPlan& plan, std::int32_t step, const double* previous, double* next,
+                 std::int32_t first, std::int32_t last);
 
 #endif

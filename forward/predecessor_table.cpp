@@ -1,6 +1,6 @@
 #include "forward/predecessor_table.hpp"
 
-#include "forward/fork_join.hpp"
+#include "parallel/fork_join.hpp"
 #include "kernel/scratch.hpp"
 
 namespace {

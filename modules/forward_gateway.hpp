@@ -12,7 +12,7 @@ inline void forwardGateway(const contract::Module& module, bool normalize, int n
     const ForwardInputs inputs{args[0], args[1], args[2], args[3], args[4], args.has(4)};
     ForwardPlan plan{};
     Fault fault;
-    if (!planForward(inputs, &plan, &fault)) host::reject(module, fault);
+    if (!planForward(inputs, ForwardOptions{}, &plan, &fault)) host::reject(module, fault);
     const std::int32_t n = inputs.membership.rows;
     const std::int32_t columns = plan.chosen.count;
     const ForwardResult result{host::createResult(plhs, n, columns),

@@ -13,7 +13,7 @@
 #endif
 
 #include "case_names.hpp"
-#include "forward/fork_join.hpp"
+#include "parallel/fork_join.hpp"
 
 namespace {
 

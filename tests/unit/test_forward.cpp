@@ -21,10 +21,8 @@ using ForwardRecursion = KernelTest;
 ForwardOutcome runKernel(const StateSpace& space, const std::vector<double>& O, double T, bool normalize,
                          std::int32_t threads, InstructionSet set, const std::vector<double>* steps = nullptr) {
     ForwardPlan plan{};
-    plan.threads = threads;
-    plan.instructionSet = set;
     Fault fault;
-    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T, steps), &plan, &fault)) << fault.detail;
+    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T, steps), {threads, set}, &plan, &fault)) << fault.detail;
     return runPlanned(plan, normalize);
 }
 
@@ -37,9 +35,9 @@ Layout layoutOf(const StateSpace& space) {
     const std::vector<double> O(static_cast<std::size_t>(space.L), 1.0);
     ForwardPlan plan{};
     Fault fault;
-    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T), &plan, &fault)) << fault.detail;
+    EXPECT_TRUE(planForward(forwardInputsOf(space, O, T), {}, &plan, &fault)) << fault.detail;
     if (!plan.offsets.offset) return Layout::laneTerms;
-    return plan.place ? Layout::placedSubsets : Layout::subsets;
+    return plan.order.place ? Layout::placedSubsets : Layout::subsets;
 }
 
 // The copies of the kernels this processor runs, and the one a call picks.
@@ -312,9 +310,8 @@ TEST_P(FaultInTables, NamesTheFirstBadOne) {
     const std::vector<double> O(6, 1.0);
     for (std::int32_t threads : {1, 2}) {
         ForwardPlan plan{};
-        plan.threads = threads;
         Fault fault;
-        EXPECT_FALSE(planForward(forwardInputsOf(bad, O, T), &plan, &fault));
+        EXPECT_FALSE(planForward(forwardInputsOf(bad, O, T), {threads}, &plan, &fault));
         EXPECT_STREQ(fault.mnemonic, c.mnemonic);
         EXPECT_NE(std::string(fault.detail).find(c.named), std::string::npos)
             << "threads=" << threads << ": " << fault.detail;

@@ -5,8 +5,8 @@
 // and a chain of work that must run in ascending order (a sum in row order)
 // passes from chunk to chunk, each link run by the thread whose share the
 // chunk is in, where its data is.
-#ifndef FORWARD_CHUNK_SCHEDULER_HPP
-#define FORWARD_CHUNK_SCHEDULER_HPP
+#ifndef PARALLEL_CHUNK_SCHEDULER_HPP
+#define PARALLEL_CHUNK_SCHEDULER_HPP
 
 #include <atomic>
 #include <condition_variable>
@@ -16,7 +16,7 @@
 #include <new>
 #include <type_traits>
 
-#include "forward/fork_join.hpp"
+#include "parallel/fork_join.hpp"
 
 // A callable taking a chunk number, copied in: trivially copyable and at
 // most kBytes, as a lambda that captures a few values is. The helper reads
@@ -59,14 +59,18 @@ public:
     // helper finishes the chunk it holds and claims no other.
     ~ChunkScheduler();
 
-    // One phase: work(chunk) for every chunk, on either thread, and then
-    // finishedInOrder(chunk), when given, on this thread for every chunk in
-    // ascending order as soon as it and those before it are done; and
-    // chained(chunk), when given, for every chunk in ascending order, each
-    // call once the chunk is done and after the call before it, on either
-    // thread. Returns when all are done; work and chained call nothing of
-    // the host.
-    void run(const ChunkTask& work, const ChunkTask& finishedInOrder = {}, const ChunkTask& chained = {});
+    // One phase's callbacks, by name; only work is required.
+    struct Phase {
+        ChunkTask work;   // for every chunk, on either thread
+        ChunkTask watch;  // on this thread, for every chunk in ascending order as soon as it and those before it
+                          // are done (the host's Ctrl-C flag is polled here)
+        ChunkTask chain;  // for every chunk in ascending order, each once the chunk is done and after the link
+                          // before it, on either thread (a sum in row order)
+    };
+
+    // Runs a phase and returns when all its callbacks are done; work and
+    // chain call nothing of the host.
+    void run(const Phase& phase);
 
 private:
     // A share's claims, apart from the other share's.
@@ -96,7 +100,7 @@ private:
     bool claim(std::uint64_t number, std::int32_t member, std::int32_t* chunk);
     void doChunk(std::uint64_t number, std::int32_t chunk);
     std::int32_t walkFinished(std::uint64_t number, std::int32_t from, bool waiting,
-                              const ChunkTask& finishedInOrder) const;
+                              const ChunkTask& watch) const;
     bool advanceChain(std::uint64_t number, std::int32_t member, bool anyShare);
     void finishChain(std::uint64_t number, std::int32_t member);
 

@@ -1,4 +1,4 @@
-#include "forward/chunk_scheduler.hpp"
+#include "parallel/chunk_scheduler.hpp"
 
 #include <chrono>
 #include <new>
@@ -51,19 +51,19 @@ ChunkScheduler::~ChunkScheduler() {
 // waits for the helper only to finish a chunk it has begun, so a helper kept
 // off its core by other work costs little. Between its own chunks the caller
 // walks the finished ones, while the helper takes more meanwhile.
-void ChunkScheduler::run(const ChunkTask& work, const ChunkTask& finishedInOrder, const ChunkTask& chained) {
+void ChunkScheduler::run(const Phase& phase) {
     if (!helped_) {
         for (std::int32_t chunk = 0; chunk < chunks_; ++chunk) {
-            work(chunk);
-            if (finishedInOrder) finishedInOrder(chunk);
-            if (chained) chained(chunk);
+            phase.work(chunk);
+            if (phase.watch) phase.watch(chunk);
+            if (phase.chain) phase.chain(chunk);
         }
         return;
     }
-    work_ = work;
-    chained_ = chained;
+    work_ = phase.work;
+    chained_ = phase.chain;
     const std::uint64_t number = ++number_;
-    const std::uint64_t chainStart = chained ? 0 : static_cast<std::uint64_t>(chunks_) << 1;
+    const std::uint64_t chainStart = phase.chain ? 0 : static_cast<std::uint64_t>(chunks_) << 1;
     chain_.store(number << 32 | chainStart, std::memory_order_relaxed);  // published with the claims
     publish(number);
     std::int32_t walked = 0;
@@ -71,9 +71,9 @@ void ChunkScheduler::run(const ChunkTask& work, const ChunkTask& finishedInOrder
     while (claim(number, 0, &chunk)) {
         doChunk(number, chunk);
         advanceChain(number, 0, false);
-        walked = walkFinished(number, walked, false, finishedInOrder);
+        walked = walkFinished(number, walked, false, phase.watch);
     }
-    walkFinished(number, walked, true, finishedInOrder);
+    walkFinished(number, walked, true, phase.watch);
     finishChain(number, 0);
 }
 
@@ -152,17 +152,17 @@ void ChunkScheduler::doChunk(std::uint64_t number, std::int32_t chunk) {
 }
 
 // Walks on from chunk `from` over the chunks finished, in order, handing each
-// to finishedInOrder when given; with waiting, to the last chunk. Returns the
+// to watch when given; with waiting, to the last chunk. Returns the
 // first chunk not walked.
 std::int32_t ChunkScheduler::walkFinished(std::uint64_t number, std::int32_t from, bool waiting,
-                                          const ChunkTask& finishedInOrder) const {
+                                          const ChunkTask& watch) const {
     for (; from < chunks_; ++from) {
         const std::atomic<std::uint64_t>& stamp = finished_[from];
         for (int spin = 0; stamp.load(std::memory_order_acquire) != number; ++spin) {
             if (!waiting) return from;
             if (spin >= kSpins) std::this_thread::yield();
         }
-        if (finishedInOrder) finishedInOrder(from);
+        if (watch) watch(from);
     }
     return from;
 }

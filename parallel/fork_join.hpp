@@ -1,7 +1,7 @@
-// The threads of one call: how many a part of it takes, and the one place a
-// second thread is started and joined.
-#ifndef FORWARD_FORK_JOIN_HPP
-#define FORWARD_FORK_JOIN_HPP
+// The one place a second thread is started and joined, and the plain split
+// of a piece of work between the threads of a team.
+#ifndef PARALLEL_FORK_JOIN_HPP
+#define PARALLEL_FORK_JOIN_HPP
 
 #include <cstdint>
 #ifndef _WIN32
@@ -11,26 +11,7 @@
 #include <system_error>
 #include <thread>
 
-// Two threads are all that has been measured, and the one-thread sum of each
-// normalised step bounds what more could give.
-constexpr std::int32_t kMaxThreads = 2;
-
-// How many threads take a part of a call with `items` items (states,
-// entries): `requested` when set (at most kMaxThreads); otherwise 1 under
-// OMP_NUM_THREADS=1, read anew at every call so that a host process can set
-// it once the module is loaded; else 2 from `threshold` items on, where a
-// second thread gains more than it costs, if this process may run on two
-// cores; else 1.
-std::int32_t teamSize(std::int64_t items, std::int64_t threshold, std::int32_t requested);
-
-// The cap a value of OMP_NUM_THREADS puts on a call's threads: the value
-// when it is a whole positive decimal number and nothing else (saturating at
-// INT32_MAX), else 0, no cap; null (unset) is no cap too.
-std::int32_t threadCap(const char* value);
-
-// The cores this process may run on: its affinity mask where the system
-// gives one, else the processor's count; at least 1.
-std::int32_t usableCores();
+#include "parallel/cores.hpp"
 
 // Where share `member` of `shares` equal shares of total items begins.
 inline std::int32_t shareStart(std::int64_t total, std::int32_t member, std::int32_t shares) {

@@ -1,8 +1,9 @@
-#include "forward/fork_join.hpp"
+#include "parallel/cores.hpp"
 
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <thread>
 #ifdef _WIN32
 // Without its min and max macros, which would take over std::min (MinGW's
 // C++ headers may have asked for that already).
@@ -10,8 +11,6 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#else
-#include <pthread.h>
 #endif
 #ifdef __linux__
 #include <sched.h>
@@ -50,26 +49,3 @@ std::int32_t usableCores() {
     if (cores == 0) cores = std::thread::hardware_concurrency();
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(cores, 1, std::numeric_limits<std::int32_t>::max()));
 }
-
-void splitWork(std::int32_t shares, const std::function<void(std::int32_t, std::int32_t)>& share) {
-    HelperThread helper;
-    const bool helped = shares == 2 && helper.start([&share, shares] { share(1, shares); });
-    share(0, shares);
-    helper.join();
-    // No thread to be had: this one takes the second share as well.
-    if (shares == 2 && !helped) share(1, shares);
-}
-
-#ifdef _WIN32
-// Windows delivers a console's Ctrl-C on a thread of its own: nothing to block.
-SignalsBlocked::SignalsBlocked() = default;
-SignalsBlocked::~SignalsBlocked() = default;
-#else
-SignalsBlocked::SignalsBlocked() {
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &saved_);
-}
-
-SignalsBlocked::~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-#endif

@@ -1,0 +1,106 @@
+#include "forward/step_driver.hpp"
+
+#include <algorithm>
+
+#include "forward/forward_steps.hpp"
+#include "forward/kernel_copies.hpp"
+#include "parallel/cores.hpp"
+
+namespace {
+
+// From this many states on, four chunks a phase, a second thread gains more
+// than its start, the hand-over of every phase and the data each step moves
+// between the two caches cost; below, it cost as much as it gained, or more
+// (bench_forward's sweep).
+constexpr std::int64_t kThreadedStates = 1 << 13;
+
+// States per chunk: whole cache blocks of the subset step, and few enough
+// chunks per step that handing them out costs little.
+constexpr std::int32_t kChunkStates = 2048;
+static_assert(kChunkStates % kStateUnit == 0, "chunks start where the subset step may start");
+static_assert((std::int64_t{1} << 31) / kChunkStates <= ChunkScheduler::kMaxChunks, "any n fits a phase");
+
+// The chunks of a column of `states` states, the last one possibly short.
+std::int32_t chunkCount(std::int32_t states) {
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
+}
+
+struct StateRange {
+    std::int32_t first, last;
+};
+
+// The places [first, last) of a chunk of a column of n states.
+StateRange statesOf(std::int32_t chunk, std::int32_t n) {
+    const std::int32_t first = chunk * kChunkStates;
+    return {first, static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{first} + kChunkStates, n))};
+}
+
+}  // namespace
+
+StepDriver::StepDriver(const ForwardPlan& plan, bool normalize)
+    : plan_(plan),
+      normalize_(normalize),
+      columns_{newPaddedColumn(plan.states), newPaddedColumn(plan.states)},
+      scheduler_(chunkCount(plan.states), teamSize(plan.states, kThreadedStates, plan.threads)) {}
+
+bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
+    for (std::int32_t step = from + 1; step <= to; ++step) {
+        double* const next = columns_[1 - current_];
+        const double divisor = advance(step, columns_[current_], next);
+        if (stop_.seen.load(std::memory_order_relaxed)) {
+            setInterrupted(*fault);
+            return false;
+        }
+        current_ = 1 - current_;
+        observer.stepDone(step, next, divisor);
+    }
+    return true;
+}
+
+// Step `step` into next from the step before in previous, a chunk at a time
+// on the scheduler's threads; when rescaled, divided by its sum, which it
+// returns (1.0 when not). The sum runs as every sum of the recursion does,
+// over the rows ascending from 0.0 in one accumulator: each link of the
+// chain adds the rows whose weights the chunks so far have all written, on
+// the thread whose share the chunk is in, the accumulator passing between
+// them.
+double StepDriver::advance(std::int32_t step, const double* previous, double* next) {
+    const ForwardPlan& plan = plan_;
+    const std::int32_t n = plan.states;
+    const std::int64_t unitsPerState = std::int64_t{plan.symbols} + 1;
+    Stop* const stop = &stop_;
+    // On a line of its own: both threads write it, in turn.
+    struct alignas(64) Accumulator {
+        double sum = 0.0;
+    } accumulator;
+    ChunkScheduler::Phase phase;
+    phase.work = [&plan, stop, step, previous, next](std::int32_t chunk) {
+        if (stop->seen.load(std::memory_order_relaxed)) return;
+        const StateRange states = statesOf(chunk, plan.states);
+        forwardStep(plan, step, previous, next, states.first, states.last);
+    };
+    phase.watch = [stop, n, unitsPerState](std::int32_t chunk) {
+        const StateRange states = statesOf(chunk, n);
+        if (stop->poll.stop((states.last - states.first) * unitsPerState)) {
+            stop->seen.store(true, std::memory_order_relaxed);
+        }
+    };
+    if (normalize_) {
+        phase.chain = [&plan, next, n, &accumulator](std::int32_t chunk) {
+            const StateRange places = statesOf(chunk, n);
+            const std::int32_t first = plan.order.rowsWritten(places.first);
+            accumulator.sum = plan.order.addRows(next, first, plan.order.rowsWritten(places.last), accumulator.sum);
+        };
+    }
+    scheduler_.run(phase);
+    if (!normalize_ || stop_.seen.load(std::memory_order_relaxed)) return 1.0;
+    const double sum = accumulator.sum;
+    const KernelCopy& copy = *plan.kernels;
+    ChunkScheduler::Phase divide;
+    divide.work = [&copy, next, n, sum](std::int32_t chunk) {
+        const StateRange states = statesOf(chunk, n);
+        copy.divideRange(next, states.first, states.last, sum);
+    };
+    scheduler_.run(divide);
+    return sum;
+}
