@@ -25,6 +25,9 @@ struct Input {
     const char* const* words = nullptr;
     std::size_t wordCount = 0;
     const char* notAWord = nullptr;
+    // Also taken as a cell array of such arrays, one per sequence of a batch
+    // (at most one input of a module).
+    bool batches = false;
 };
 
 struct Output {
@@ -77,18 +80,20 @@ inline constexpr Rejection kInterrupted = {"interrupted", "Ctrl-C stopped the ca
 
 inline constexpr Input kForwardInputs[] = {
     {"T", "the step count", InputKind::Numbers},
-    {"O", "the observations", InputKind::Numbers},
+    {"O", "the observations", InputKind::Numbers, false, nullptr, 0, nullptr, true},
     {"S", "the membership matrix", InputKind::Numbers},
     {"P", "the predecessor table", InputKind::Numbers},
     {"steps", "the steps to return", InputKind::Numbers, true},
 };
+// The forward modules' argument slots, by name.
+enum ForwardSlot : std::size_t { kStepCountSlot, kObservationsSlot, kMembershipSlot, kPredecessorsSlot, kStepsSlot };
 inline constexpr Output kRescaledOutputs[] = {{"F", "the state weights of the steps"},
                                               {"logScale", "the log of the weights' scale at those steps"}};
 inline constexpr Output kRawOutputs[] = {{"F", "the state weights of the steps"}};
 inline constexpr Rejection kForwardRejections[] = {
     kOutOfMemory,
     kInterrupted,
-    {"badStepCount", "T is not a whole number from 1 to 2^31 - 1"},
+    {"badStepCount", "T is not a whole number from 1 to 2^31 - 1, or a batch's T has neither 1 nor B entries"},
     {"observationsTooShort", "O has fewer than L x T elements"},
     {"predecessorsTooShort", "P has fewer than n x K elements"},
     {"badPredecessor", "a P entry is neither -1 nor a row number 1..n"},

@@ -40,6 +40,12 @@ bool layOutTable(const ForwardInputs& in, std::int32_t* Q, std::int32_t K, Forwa
 }  // namespace
 
 bool planForward(const ForwardInputs& in, const ForwardOptions& options, ForwardPlan* plan, Fault* fault) {
+    if (!checkStepCount(in, &plan->stepCount, fault)) return false;
+    if (!chooseSteps(in, plan, fault)) return false;
+    return planStates(in, options, plan, fault);
+}
+
+bool planStates(const ForwardInputs& in, const ForwardOptions& options, ForwardPlan* plan, Fault* fault) {
     const std::int32_t n = in.membership.rows;
     plan->states = n;
     plan->symbols = in.membership.cols;
@@ -47,11 +53,10 @@ bool planForward(const ForwardInputs& in, const ForwardOptions& options, Forward
     plan->threads = options.threads;
     plan->kernels = &kernelCopy(options.instructionSet);
     plan->order = {nullptr, n};
-    if (!checkStepCount(in, &plan->stepCount, fault)) return false;
-    if (!chooseSteps(in, plan, fault)) return false;
     if (n == 0) return true;
     std::int32_t K = 0;
     if (!lastStateSymbolCount(in, &K, fault)) return false;
+    plan->predecessorColumns = K;
     // Without predecessor terms every step after the first makes the same
     // column (zeros, NaN once rescaled) whatever came before; a T that no
     // input data bounds (L = 0) must not turn into that many repeats.

@@ -75,6 +75,7 @@ struct ForwardPlan {
     // step repeats step 2 (no predecessor terms).
     std::int32_t lastStep;
     ChosenSteps chosen;
+    std::int32_t predecessorColumns;  // K
     const double* observations;       // O, L x T
     std::int32_t threads;             // as ForwardOptions::threads
     const KernelCopy* kernels;        // the copy the options and the processor call for
@@ -87,6 +88,10 @@ struct ForwardPlan {
 // Validates inputs and builds the plan in host scratch; on input outside the
 // contract fills fault and returns false (nothing else is reported).
 bool planForward(const ForwardInputs& inputs, const ForwardOptions& options, ForwardPlan* plan, Fault* fault);
+
+// The part of planForward that concerns S and P alone, for a plan whose T
+// and chosen steps are set: the checks of both and the layouts.
+bool planStates(const ForwardInputs& inputs, const ForwardOptions& options, ForwardPlan* plan, Fault* fault);
 
 // Where the chosen steps' weights go: weights n x chosen.count, column i
 // the weights of step chosen.steps[i]; logScale, when not null, 1 x

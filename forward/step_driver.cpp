@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "forward/forward_steps.hpp"
+#include "forward/initial_column.hpp"
 #include "forward/kernel_copies.hpp"
 #include "parallel/cores.hpp"
 
@@ -37,11 +38,20 @@ StateRange statesOf(std::int32_t chunk, std::int32_t n) {
 
 }  // namespace
 
-StepDriver::StepDriver(const ForwardPlan& plan, bool normalize)
-    : plan_(plan),
+StepDriver::StepDriver(const ForwardPlan& plan, bool normalize) : StepDriver(plan, normalize, ownStop_, true) {}
+
+StepDriver::StepDriver(const ForwardPlan& plan, bool normalize, CallStop& stop, bool onCallingThread)
+    : plan_(&plan),
       normalize_(normalize),
       columns_{newPaddedColumn(plan.states), newPaddedColumn(plan.states)},
-      scheduler_(chunkCount(plan.states), teamSize(plan.states, kThreadedStates, plan.threads)) {}
+      scheduler_(chunkCount(plan.states), teamSize(plan.states, kThreadedStates, plan.threads)),
+      stop_(stop),
+      pollsHost_(onCallingThread) {}
+
+void StepDriver::startSequence(const ForwardPlan& sequence) {
+    plan_ = &sequence;
+    writeStepOne(sequence, column());
+}
 
 bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
     for (std::int32_t step = from + 1; step <= to; ++step) {
@@ -65,10 +75,10 @@ bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer,
 // the thread whose share the chunk is in, the accumulator passing between
 // them.
 double StepDriver::advance(std::int32_t step, const double* previous, double* next) {
-    const ForwardPlan& plan = plan_;
+    const ForwardPlan& plan = *plan_;
     const std::int32_t n = plan.states;
-    const std::int64_t unitsPerState = std::int64_t{plan.symbols} + 1;
-    Stop* const stop = &stop_;
+    const std::int64_t unitsPerState = pollsHost_ ? std::int64_t{plan.symbols} + 1 : 0;
+    CallStop* const stop = &stop_;
     // On a line of its own: both threads write it, in turn.
     struct alignas(64) Accumulator {
         double sum = 0.0;
@@ -79,9 +89,11 @@ double StepDriver::advance(std::int32_t step, const double* previous, double* ne
         const StateRange states = statesOf(chunk, plan.states);
         forwardStep(plan, step, previous, next, states.first, states.last);
     };
+    // Off the calling thread, no work is counted, so the host's flag is
+    // never read there.
     phase.watch = [stop, n, unitsPerState](std::int32_t chunk) {
         const StateRange states = statesOf(chunk, n);
-        if (stop->poll.stop((states.last - states.first) * unitsPerState)) {
+        if (unitsPerState > 0 && stop->poll.stop((states.last - states.first) * unitsPerState)) {
             stop->seen.store(true, std::memory_order_relaxed);
         }
     };

@@ -23,16 +23,32 @@ protected:
     ~StepObserver() = default;
 };
 
+// Ctrl-C as the threads of one call share it: once any thread has seen it,
+// every driver of the call stops after its phase. Only the calling thread
+// reads the host's flag (through poll).
+struct CallStop {
+    InterruptPoll poll;
+    std::atomic<bool> seen{false};
+};
+
 class StepDriver {
 public:
     // Steps of plan (n >= 1), each rescaled to sum 1 when normalize is set:
     // two padded columns of host scratch and the threads for the steps,
-    // taken once, however many runs follow.
+    // taken once, however many runs follow. Built on the calling thread;
+    // a driver run on another thread is given the call's stop and never
+    // reads the host's flag itself.
     StepDriver(const ForwardPlan& plan, bool normalize);
+    StepDriver(const ForwardPlan& plan, bool normalize, CallStop& stop, bool onCallingThread);
 
     // The weights of the step the next run starts from, in the steps' order;
     // the caller may write any step's weights into it.
     double* column() const { return columns_[current_]; }
+
+    // Runs on the steps of another sequence of the same state space (plan
+    // differs from the driver's in T, O and the last step alone), from its
+    // step 1, which it writes into column().
+    void startSequence(const ForwardPlan& sequence);
 
     // Steps from + 1 .. to (from >= 1) from the weights of step `from` in
     // column(), calling observer.stepDone after each; column() then holds
@@ -41,22 +57,16 @@ public:
     bool run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
 
 private:
-    // One call's way out on Ctrl-C: the calling thread polls as it is handed
-    // the finished chunks; once it has seen the flag, the chunks not yet
-    // begun are skipped on either thread, and the run stops after the phase.
-    struct Stop {
-        InterruptPoll poll;
-        std::atomic<bool> seen{false};
-    };
-
     double advance(std::int32_t step, const double* previous, double* next);
 
-    const ForwardPlan& plan_;
+    const ForwardPlan* plan_;
     const bool normalize_;
     double* columns_[2];
     std::int32_t current_ = 0;
     ChunkScheduler scheduler_;
-    Stop stop_;
+    CallStop ownStop_;
+    CallStop& stop_;
+    const bool pollsHost_;
 };
 
 #endif

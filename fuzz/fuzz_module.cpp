@@ -34,6 +34,8 @@ struct Arg {
     std::size_t rows = 0;
     std::size_t cols = 0;
     std::vector<double> values;  // rows * cols of them, or none
+    bool cell = false;           // a 1 x sequences.size() cell array of the sequences instead
+    std::vector<Arg> sequences;
 };
 
 struct Case {
@@ -108,6 +110,23 @@ Case forwardCase(fuzz::Reader& r) {
     Arg O = matrix(L, T, {});
     for (std::size_t i = 0; i < L * T; ++i) O.values.push_back(r.value());
     Case c{{scalar(static_cast<double>(T)), O, subsetStates(L), subsetPredecessors(L)}};
+    // Bytes: the sequences of a batch (0: a single call), then each one's T
+    // - 1 (0..5) and observations; T is one per sequence or the first's for all.
+    if (const std::size_t batch = r.below(4); batch > 0) {
+        Arg& T = c.args[0];
+        T = matrix(1, 0, {});
+        Arg sequences;
+        sequences.cell = true;
+        for (std::size_t b = 0; b + 1 < batch; ++b) {
+            const std::size_t steps = 1 + r.below(6);
+            T.values.push_back(static_cast<double>(steps));
+            sequences.sequences.push_back(matrix(L, steps, {}));
+            for (std::size_t i = 0; i < L * steps; ++i) sequences.sequences.back().values.push_back(r.value());
+        }
+        T.cols = T.values.size();
+        if (r.below(2) && !T.values.empty()) T = scalar(T.values[0]);
+        c.args[1] = sequences;
+    }
     // Bytes: how many chosen steps (none: the input left out), then each.
     const std::size_t chosen = r.below(5);
     if (chosen > 0) {
@@ -208,7 +227,11 @@ void mutate(Case& c, fuzz::Reader& r) {
         return;
     }
     if (c.args.empty()) return;
-    Arg& a = c.args[r.below(c.args.size())];
+    Arg* picked = &c.args[r.below(c.args.size())];
+    if (picked->cell && !picked->sequences.empty() && r.below(2)) {
+        picked = &picked->sequences[r.below(picked->sequences.size())];
+    }
+    Arg& a = *picked;
     switch (op) {
         case 2:
             a.cls = static_cast<ArrayClass>(r.below(5));
@@ -233,6 +256,11 @@ void mutate(Case& c, fuzz::Reader& r) {
 }
 
 mxArray* toHost(const Arg& a) {
+    if (a.cell && a.cls == ArrayClass::Double && !a.complex && !a.sparse && !a.shapeOnly) {
+        std::vector<mxArray*> sequences;
+        for (const Arg& sequence : a.sequences) sequences.push_back(toHost(sequence));
+        return standin::createCell(1, sequences.size(), sequences);
+    }
     if (a.shapeOnly) return standin::createShapeOnly(a.rows, a.cols, a.cls, a.complex, a.sparse);
     if (a.cls == ArrayClass::Double && !a.complex && !a.sparse) return standin::createDouble(a.rows, a.cols, a.values);
     if (a.cls == ArrayClass::Char && !a.complex && !a.sparse && a.rows * a.cols == a.values.size()) {
@@ -251,6 +279,11 @@ std::string describe(const Case& c) {
     std::ostringstream text;
     text << FUZZ_MODULE << " with " << c.args.size() << " inputs, " << c.nlhs << " outputs\n";
     for (const Arg& a : c.args) {
+        if (a.cell) text << "  a cell array of " << a.sequences.size() << " sequences:\n";
+        for (const Arg& sequence : a.sequences) {
+            text << "    " << sequence.rows << " x " << sequence.cols << " " << classes[static_cast<int>(sequence.cls)]
+                 << "\n";
+        }
         text << "  " << a.rows << " x " << a.cols << " " << (a.sparse ? "sparse " : "") << (a.complex ? "complex " : "")
              << classes[static_cast<int>(a.cls)] << (a.shapeOnly ? " (shape only)" : "");
         for (std::size_t i = 0; i < a.values.size() && i < 16; ++i) text << (i ? " " : ": ") << a.values[i];
@@ -276,7 +309,8 @@ Shape expectedShape(const std::vector<Arg>& args) {
         return {1, static_cast<std::size_t>(total)};
     }
     if (module == "Quivane_mex") return {args[0].cols, args[0].cols};
-    return {args[2].rows, args.size() > 4 ? args[4].rows * args[4].cols : 1};
+    const std::size_t columns = args.size() > 4 ? args[4].rows * args[4].cols : 1;
+    return {args[2].rows, args[1].cell ? columns * args[1].sequences.size() : columns};
 }
 
 // Every "<module>:<mnemonic>" identifier this module's contract declares.

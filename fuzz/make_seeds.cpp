@@ -16,6 +16,25 @@ fuzz::Writer forwardExample() {
     w.choice(2);  // L
     w.choice(2);  // T - 1
     for (int i = 0; i < 6; ++i) w.value(1.0);
+    w.choice(0);  // a single call
+    w.choice(0);  // no chosen steps
+    w.choice(0);  // no mutation
+    return w;
+}
+
+// The same observations as a batch of two sequences, of three steps and one.
+fuzz::Writer forwardBatchExample() {
+    fuzz::Writer w;
+    w.choice(2);  // L
+    w.choice(2);  // T - 1 of the single call the batch replaces
+    for (int i = 0; i < 6; ++i) w.value(1.0);
+    w.choice(3);  // two sequences
+    w.choice(2);  // T - 1
+    for (int i = 0; i < 6; ++i) w.value(1.0);
+    w.choice(0);  // T - 1
+    for (int i = 0; i < 2; ++i) w.value(0.5);
+    w.choice(0);  // one T per sequence
+    w.choice(0);  // no chosen steps
     w.choice(0);  // no mutation
     return w;
 }
@@ -41,9 +60,10 @@ fuzz::Writer assemblyExample() {
     return w;
 }
 
-void writeSeed(const std::filesystem::path& dir, const std::string& module, const fuzz::Writer& seed) {
+void writeSeed(const std::filesystem::path& dir, const std::string& module, const fuzz::Writer& seed,
+               const char* name = "worked_example") {
     std::filesystem::create_directories(dir / module);
-    std::ofstream out(dir / module / "worked_example", std::ios::binary);
+    std::ofstream out(dir / module / name, std::ios::binary);
     out.write(reinterpret_cast<const char*>(seed.bytes().data()), static_cast<std::streamsize>(seed.bytes().size()));
 }
 
@@ -55,8 +75,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::filesystem::path dir = argv[1];
-    writeSeed(dir, "Zellmor_mex", forwardExample());
-    writeSeed(dir, "Zellmor_raw_mex", forwardExample());
+    for (const char* module : {"Zellmor_mex", "Zellmor_raw_mex"}) {
+        writeSeed(dir, module, forwardExample());
+        writeSeed(dir, module, forwardBatchExample(), "batch_example");
+    }
     writeSeed(dir, "Ortesk_count_mex", transitionExample());
     writeSeed(dir, "Ortesk_slots_mex", transitionExample());
     writeSeed(dir, "Quivane_mex", assemblyExample());

@@ -73,24 +73,51 @@ void checkCallShape(const contract::Module& module, int nlhs, int nrhs) {
     }
 }
 
-ArrayView readNumbers(const contract::Module& module, const mxArray* array, std::size_t slot) {
+// "Input 2 (O, the observations)", with ", sequence 7:" after it for an
+// element of a batch (sequence counted from 0, -1 for none).
+void describeInput(const contract::Module& module, std::size_t slot, long long sequence, char* text,
+                   std::size_t size) {
     char name[128];
     nameInput(module.inputs[slot], name, sizeof name);
+    if (sequence < 0) {
+        std::snprintf(text, size, "Input %zu (%s)", slot + 1, name);
+    } else {
+        std::snprintf(text, size, "Input %zu (%s), sequence %lld:", slot + 1, name, sequence + 1);
+    }
+}
+
+ArrayView readNumbers(const contract::Module& module, const mxArray* array, std::size_t slot,
+                      long long sequence = -1) {
+    char input[192];
+    describeInput(module, slot, sequence, input, sizeof input);
     if (!mxIsDouble(array) || mxIsComplex(array) || mxIsSparse(array)) {
-        rejectWith(module.name, "notRealDouble", "Input %zu (%s) must be a real, full double array; found %s%s%s.",
-                   slot + 1, name, mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "",
-                   mxGetClassName(array));
+        rejectWith(module.name, "notRealDouble", "%s must be a real, full double array; found %s%s%s.", input,
+                   mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "", mxGetClassName(array));
     }
     std::size_t rows = mxGetM(array);
     std::size_t cols = mxGetN(array);
     if (rows >= kDimensionLimit || cols >= kDimensionLimit) {
-        rejectWith(module.name, "tooLarge",
-                   "Input %zu (%s) must have fewer than 2^31 rows and columns; found %zu x %zu.", slot + 1, name, rows,
-                   cols);
+        rejectWith(module.name, "tooLarge", "%s must have fewer than 2^31 rows and columns; found %zu x %zu.", input,
+                   rows, cols);
     }
     std::int64_t count = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(cols);
     return {count > 0 ? mxGetPr(array) : nullptr, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols),
             count};
+}
+
+// Every element of a cell array as a Numbers input of its own; an element
+// the host leaves unset is an empty array.
+Batch readBatch(const contract::Module& module, const mxArray* cell, std::size_t slot) {
+    Batch batch;
+    batch.cell = cell;
+    batch.count = static_cast<std::int64_t>(mxGetNumberOfElements(cell));
+    auto* sequences = scratchArray<ArrayView>(static_cast<std::size_t>(batch.count));
+    for (std::int64_t b = 0; b < batch.count; ++b) {
+        const mxArray* element = mxGetCell(cell, static_cast<mwIndex>(b));
+        if (element) sequences[b] = readNumbers(module, element, slot, b);
+    }
+    batch.sequences = sequences;
+    return batch;
 }
 
 // The text of a char row of fewer than kMaxWord characters, or of a string
@@ -139,7 +166,13 @@ Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, cons
     read.passed = static_cast<std::size_t>(nrhs);
     for (std::size_t slot = 0; slot < module.inputs.size && slot < read.passed; ++slot) {
         switch (module.inputs[slot].kind) {
-            case contract::InputKind::Numbers: read.views[slot] = readNumbers(module, prhs[slot], slot); break;
+            case contract::InputKind::Numbers:
+                if (module.inputs[slot].batches && mxIsCell(prhs[slot])) {
+                    read.batch = readBatch(module, prhs[slot], slot);
+                } else {
+                    read.views[slot] = readNumbers(module, prhs[slot], slot);
+                }
+                break;
             case contract::InputKind::Text: read.words[slot] = readWord(module, prhs[slot], slot); break;
             case contract::InputKind::Unread: break;
         }
@@ -150,12 +183,12 @@ Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, cons
 void reject(const contract::Module& module, const Fault& fault) {
     for (std::size_t slot = 0; fault.input && slot < module.inputs.size; ++slot) {
         if (std::strcmp(module.inputs[slot].symbol, fault.input) != 0) continue;
-        char name[128];
-        nameInput(module.inputs[slot], name, sizeof name);
+        char input[192];
+        describeInput(module, slot, fault.sequence, input, sizeof input);
         // A detail about the input as a whole continues the sentence; one
-        // that names a part of it follows a colon.
-        const char* joint = std::strncmp(fault.detail, "must", 4) == 0 ? " " : ": ";
-        rejectWith(module.name, fault.mnemonic, "Input %zu (%s)%s%s", slot + 1, name, joint, fault.detail);
+        // that names a part of it follows a colon (a sequence's name ends in one).
+        const bool continues = fault.sequence >= 0 || std::strncmp(fault.detail, "must", 4) == 0;
+        rejectWith(module.name, fault.mnemonic, "%s%s%s", input, continues ? " " : ": ", fault.detail);
     }
     rejectWith(module.name, fault.mnemonic, "%s", fault.detail);
 }

@@ -17,11 +17,19 @@ namespace host {
 
 constexpr std::size_t kMaxInputs = 8;
 
+// The sequences of a batch: a cell array passed where an input takes one.
+struct Batch {
+    const ArrayView* sequences = nullptr;  // host scratch, in the cell's linear order
+    std::int64_t count = 0;
+    const mxArray* cell = nullptr;  // the caller's, for results shaped like it; null when no batch was passed
+};
+
 // The inputs of a call as the kernels read them, by slot.
 struct Arguments {
-    std::array<ArrayView, kMaxInputs> views{};  // Numbers inputs; empty for the others
+    std::array<ArrayView, kMaxInputs> views{};  // Numbers inputs; empty for the others and for a batch
     std::array<int, kMaxInputs> words{};        // Text inputs: the index of the word among the input's words
     std::size_t passed = 0;                     // inputs the call passes
+    Batch batch;
 
     const ArrayView& operator[](std::size_t slot) const { return views[slot]; }
     bool has(std::size_t slot) const { return slot < passed; }
@@ -33,7 +41,8 @@ struct Arguments {
 // number of outputs against the module's contract, before any input is
 // touched; then each input the call passes that the module reads, in slot
 // order: a Numbers input must be a real, full double array with fewer than
-// 2^31 rows and columns, a Text input one of its words. Inputs the module
+// 2^31 rows and columns (where it takes batches, or a cell array of such
+// arrays), a Text input one of its words. Inputs the module
 // does not read are never touched.
 Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, const mxArray* const prhs[]);
 

@@ -14,6 +14,8 @@ struct Fault {
     // input as a whole, else one that names the part first ("entry (4, 2)
     // must ..."). Positions are 1-based; other inputs are named by symbol.
     char detail[512] = {};
+    // The sequence of a batch the fault is in (0-based), or -1.
+    long long sequence = -1;
     explicit operator bool() const { return mnemonic != nullptr; }
 };
 

@@ -3,13 +3,40 @@
 #ifndef MODULES_FORWARD_GATEWAY_HPP
 #define MODULES_FORWARD_GATEWAY_HPP
 
+#include "forward/forward_batch.hpp"
 #include "forward/forward_recursion.hpp"
 #include "host/gateway.hpp"
 
+// A cell array of observation matrices: the single calls' results side by
+// side, sequence after sequence.
+inline void forwardBatchGateway(const contract::Module& module, bool normalize, const host::Arguments& args,
+                                int nlhs, mxArray* plhs[]) {
+    using namespace contract;
+    const BatchInputs inputs{args[kStepCountSlot],    args.batch.sequences, args.batch.count, args[kMembershipSlot],
+                             args[kPredecessorsSlot], args[kStepsSlot],     args.has(kStepsSlot)};
+    BatchPlan plan{};
+    Fault fault;
+    if (!planBatch(inputs, ForwardOptions{}, &plan, &fault)) host::reject(module, fault);
+    const std::int64_t columns = std::int64_t{plan.shared.chosen.count} * plan.count;
+    if (columns > static_cast<std::int64_t>(kInt32Max)) {
+        setFault(fault, "tooLarge", nullptr, "The results would have %lld columns; at most 2147483647 fit.",
+                 static_cast<long long>(columns));
+        host::reject(module, fault);
+    }
+    const std::int32_t n = plan.shared.states;
+    const auto width = static_cast<std::int32_t>(columns);
+    const ForwardResult result{host::createResult(plhs, n, width),
+                               nlhs > 1 ? host::createResult(plhs, 1, width, 1) : nullptr};
+    if (n > 0 && !forwardBatch(plan, normalize, result, &fault)) host::reject(module, fault);
+}
+
 inline void forwardGateway(const contract::Module& module, bool normalize, int nlhs, mxArray* plhs[], int nrhs,
                            const mxArray* prhs[]) {
+    using namespace contract;
     const host::Arguments args = host::readArguments(module, nlhs, nrhs, prhs);
-    const ForwardInputs inputs{args[0], args[1], args[2], args[3], args[4], args.has(4)};
+    if (args.batch.cell) return forwardBatchGateway(module, normalize, args, nlhs, plhs);
+    const ForwardInputs inputs{args[kStepCountSlot],    args[kObservationsSlot], args[kMembershipSlot],
+                               args[kPredecessorsSlot], args[kStepsSlot],        args.has(kStepsSlot)};
     ForwardPlan plan{};
     Fault fault;
     if (!planForward(inputs, ForwardOptions{}, &plan, &fault)) host::reject(module, fault);

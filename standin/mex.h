@@ -29,6 +29,9 @@ enum mxComplexity { mxREAL = 0, mxCOMPLEX };
 #define mxGetIr mxGetIr_700
 #define mxGetJc mxGetJc_700
 #define mxGetString mxGetString_700
+#define mxGetCell mxGetCell_700
+#define mxCreateCellMatrix mxCreateCellMatrix_700
+#define mxSetCell mxSetCell_700
 
 extern "C" {
 MEXHOST_API double* mxGetPr(const mxArray* array);
@@ -49,6 +52,10 @@ MEXHOST_API int* mxGetIr_700(const mxArray* array);
 MEXHOST_API int* mxGetJc_700(const mxArray* array);
 MEXHOST_API int mxGetString_700(const mxArray* array, char* text, int size);
 MEXHOST_API void mxDestroyArray(mxArray* array);
+MEXHOST_API bool mxIsCell(const mxArray* array);
+MEXHOST_API mxArray* mxGetCell_700(const mxArray* array, int index);
+MEXHOST_API mxArray* mxCreateCellMatrix_700(int rows, int cols);
+MEXHOST_API void mxSetCell_700(mxArray* array, int index, mxArray* value);
 // Calls a host function by name; the stand-in knows "char" of a string scalar.
 MEXHOST_API int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name);
 MEXHOST_API const char* mexFunctionName(void);

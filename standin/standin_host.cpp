@@ -30,6 +30,10 @@ struct mxArray_tag {
     std::vector<double> data;  // doubles of any class: the modules only read doubles; char codes of text
     bool shapeOnly;
     std::vector<int> ir, jc;  // of a sparse array: data holds its room for entries
+    std::vector<mxArray*> cells;  // of a cell array, owned: null where unset
+    ~mxArray_tag() {
+        for (mxArray* cell : cells) delete cell;
+    }
 };
 
 namespace standin {
@@ -83,17 +87,24 @@ mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<doub
 }
 
 mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool complex, bool sparse) {
-    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false, {}, {}};
+    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false, {}, {}, {}};
 }
 
 mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayClass cls, bool complex, bool sparse) {
-    return new mxArray_tag{cls, complex, sparse, rows, cols, {}, true, {}, {}};
+    return new mxArray_tag{cls, complex, sparse, rows, cols, {}, true, {}, {}, {}};
 }
 
 mxArray* createText(const std::string& text, ArrayClass cls) {
     const std::size_t cols = cls == ArrayClass::String ? 1 : text.size();
-    mxArray* array = new mxArray_tag{cls, false, false, 1, cols, {}, false, {}, {}};
+    mxArray* array = new mxArray_tag{cls, false, false, 1, cols, {}, false, {}, {}, {}};
     array->data.assign(text.begin(), text.end());
+    return array;
+}
+
+mxArray* createCell(std::size_t rows, std::size_t cols, std::vector<mxArray*> elements) {
+    elements.resize(rows * cols, nullptr);
+    mxArray* array = new mxArray_tag{ArrayClass::Cell, false, false, rows, cols, {}, false, {}, {}, {}};
+    array->cells = std::move(elements);
     return array;
 }
 
@@ -223,6 +234,7 @@ const char* mxGetClassName(const mxArray* array) {
         case ArrayClass::Logical: return "logical";
         case ArrayClass::Char: return "char";
         case ArrayClass::String: return "string";
+        case ArrayClass::Cell: return "cell";
     }
     return "unknown";
 }
@@ -284,6 +296,7 @@ mxArray* mxCreateSparse_700(int rows, int cols, int nzmax, mxComplexity complexi
                                   std::vector<double>(static_cast<std::size_t>(nzmax)),
                                   false,
                                   {},
+                                  {},
                                   {}};
     array->ir.assign(static_cast<std::size_t>(nzmax), 0);
     array->jc.assign(static_cast<std::size_t>(cols) + 1, 0);
@@ -303,6 +316,20 @@ int mxGetString_700(const mxArray* array, char* text, int size) {
 }
 
 mxArray* mxCreateString(const char* text) { return standin::createText(text); }
+
+bool mxIsCell(const mxArray* array) { return array->cls == ArrayClass::Cell; }
+
+mxArray* mxGetCell_700(const mxArray* array, int index) { return array->cells.at(static_cast<std::size_t>(index)); }
+
+mxArray* mxCreateCellMatrix_700(int rows, int cols) {
+    return standin::createCell(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols), {});
+}
+
+void mxSetCell_700(mxArray* array, int index, mxArray* value) {
+    mxArray*& cell = array->cells.at(static_cast<std::size_t>(index));
+    delete cell;
+    cell = value;
+}
 
 void mxDestroyArray(mxArray* array) { standin::destroyArray(array); }
 

@@ -13,7 +13,7 @@
 
 namespace standin {
 
-enum class ArrayClass { Double, Single, Int32, Logical, Char, String };
+enum class ArrayClass { Double, Single, Int32, Logical, Char, String, Cell };
 
 // What mexErrMsgIdAndTxt throws; caught by callGateway.
 class MEXHOST_API HostError : public std::runtime_error {
@@ -48,6 +48,9 @@ MEXHOST_API mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayCl
 // A 1 x n char array holding text, or a string scalar (an object the host
 // turns into a char array through "char").
 MEXHOST_API mxArray* createText(const std::string& text, ArrayClass cls = ArrayClass::Char);
+// A rows x cols cell array taking ownership of elements (column-major; null
+// or missing elements are unset, as in a new cell array of the host's).
+MEXHOST_API mxArray* createCell(std::size_t rows, std::size_t cols, std::vector<mxArray*> elements);
 MEXHOST_API void destroyArray(mxArray* array);
 // The same elements read with other dimensions (rows * cols of them).
 MEXHOST_API void reshape(mxArray* array, std::size_t rows, std::size_t cols);

@@ -105,6 +105,15 @@ std::vector<Rejection> forwardRejections() {
     auto ofClass = [](A cls, std::size_t m, std::size_t n, bool complex, bool sparse) -> Input {
         return [=](Example& x) { return x.arrays.keep(standin::createArray(cls, m, n, complex, sparse)); };
     };
+    // A batch: a cell array of the worked example's 2 x 3 observations with
+    // the given sequences after them (owned by the cell).
+    auto batch = [](std::function<std::vector<mxArray*>()> more) -> Input {
+        return [more](Example& x) {
+            std::vector<mxArray*> sequences = {standin::createDouble(2, 3, {1, 1, 1, 1, 1, 1})};
+            for (mxArray* sequence : more()) sequences.push_back(sequence);
+            return x.arrays.keep(standin::createCell(1, sequences.size(), sequences));
+        };
+    };
     struct Case {
         const char* label;
         int slot;
@@ -142,11 +151,34 @@ std::vector<Rejection> forwardRejections() {
         {"steps 2.5", 4, steps({2.5}), "badSteps"},
         {"steps NaN after good ones", 4, steps({3, 1, kNaN}), "badSteps"},
         {"steps Inf", 4, steps({kInf}), "badSteps"},
+        {"O batch holding a complex sequence", 1,
+         batch([] { return std::vector<mxArray*>{standin::createArray(A::Double, 2, 3, true, false)}; }),
+         "notRealDouble"},
+        {"O batch holding a cell", 1,
+         batch([] { return std::vector<mxArray*>{standin::createCell(1, 1, {})}; }), "notRealDouble"},
+        {"O batch holding a sequence shorter than L x T", 1,
+         batch([] { return std::vector<mxArray*>{standin::createDouble(2, 2)}; }), "observationsTooShort"},
     };
     std::vector<Rejection> table;
     for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name}) {
         for (const Case& c : cases)
             table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
+        // A batch of two sequences, the second of T = 2.
+        const Input twoSequences =
+            batch([] { return std::vector<mxArray*>{standin::createDouble(2, 2, {1, 1, 1, 1})}; });
+        table.push_back({"T of 3 entries for a batch of 2", changed(name,
+                                                                    [twoSequences](Call& c, Example& x) {
+                                                                        c.inputs[0] = x.arrays.row({3, 3, 3});
+                                                                        c.inputs[1] = twoSequences(x);
+                                                                    }),
+                         name + ":badStepCount"});
+        table.push_back({"steps past the shortest sequence of a batch",
+                         changed(name,
+                                 [twoSequences](Call& c, Example& x) {
+                                     c.inputs = {x.arrays.row({3, 2}), twoSequences(x), c.inputs[2], c.inputs[3],
+                                                 x.arrays.row({3})};
+                                 }),
+                         name + ":badSteps"});
         // K of 2^31 - 1 must meet the check of P before any list of K entries.
         table.push_back({"S last row summing to 2^31 - 1 from a host with 1 MB",
                          changed(name,

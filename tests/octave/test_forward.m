@@ -253,3 +253,45 @@
 %!     assert (error_identifier (name{1}, 3, ones (2, 3), S, P, bad{1}), [name{1} ":badSteps"]);
 %!   endfor
 %! endfor
+
+## Batches: a cell array of sequences (any shape, read in linear order) gives
+## the single calls side by side, bit for bit, with T one for all or one each.
+%!test
+%! rand ("seed", 5);
+%! [Sa, Pa] = all_subsets (5);
+%! T = [4 1 7 3];
+%! Os = reshape (arrayfun (@(t) rand (5, t), T, "UniformOutput", false), 2, 2);
+%! for chosen = {{}, {[1 1]}}
+%!   steps = chosen{1};
+%!   [F, logScale] = Zellmor_mex (T, Os, Sa, Pa, steps{:});
+%!   raw = Zellmor_raw_mex (T, Os, Sa, Pa, steps{:});
+%!   [Fs, logScales, raws] = deal ([]);
+%!   for b = 1:4
+%!     [f, l] = Zellmor_mex (T(b), Os{b}, Sa, Pa, steps{:});
+%!     [Fs, logScales, raws] = deal ([Fs f], [logScales l], [raws Zellmor_raw_mex(T(b), Os{b}, Sa, Pa, steps{:})]);
+%!   endfor
+%!   assert (isequal (F, Fs) && isequal (logScale, logScales) && isequal (raw, raws));
+%! endfor
+%! assert (isequal (Zellmor_mex (3, {Os{1}, Os{3}}, Sa, Pa), [Zellmor_mex(3, Os{1}, Sa, Pa), Zellmor_mex(3, Os{3}, Sa, Pa)]));
+%! [F, logScale] = Zellmor_mex (3, {}, Sa, Pa);
+%! assert (size (F), [32 0]);
+%! assert (size (logScale), [1 0]);
+
+## A bad sequence is named by its position in the batch.
+%!test
+%! cases = {[3 3 3], {ones(2, 3), ones(2, 3)}, [], "badStepCount", "Input 1 (T, the step count) must hold 1 or B = 2 entries, one per sequence; found 3."
+%!          3, {ones(2, 3), ones(2, 2)}, [], "observationsTooShort", "Input 2 (O, the observations), sequence 2: must hold at least L x T = 6"
+%!          3, {ones(2, 3), {1}}, [], "notRealDouble", "Input 2 (O, the observations), sequence 2: must be a real, full double array; found cell."
+%!          [3 2], {ones(2, 3), ones(2, 2)}, 3, "badSteps", "Input 5 (steps, the steps to return): element 1 must be a whole number from 1 to T = 2"};
+%! for c = 1:rows (cases)
+%!   [T, O, steps, mnemonic, message] = cases{c,:};
+%!   for name = names
+%!     try
+%!       feval (name{1}, T, O, S, P, steps);
+%!       error ("%s accepted case %d", name{1}, c);
+%!     catch err
+%!       assert (err.identifier, [name{1} ":" mnemonic]);
+%!       assert (! isempty (strfind (err.message, message)), "%s", err.message);
+%!     end_try_catch
+%!   endfor
+%! endfor

@@ -1,0 +1,46 @@
+// Many sequences over one state space in one call: one plan of S and P, and
+// each sequence's steps run whole on one thread, the threads taking the
+// sequences between them, so that no result depends on the thread count.
+#ifndef FORWARD_FORWARD_BATCH_HPP
+#define FORWARD_FORWARD_BATCH_HPP
+
+#include <cstdint>
+
+#include "forward/forward_recursion.hpp"
+
+// The inputs of a batch as the gateway read them.
+struct BatchInputs {
+    ArrayView stepCounts;           // T: one entry for every sequence, or one per sequence
+    const ArrayView* observations;  // each sequence's O, L x its T
+    std::int64_t count;             // B
+    ArrayView membership;
+    ArrayView predecessors;
+    ArrayView steps;
+    bool stepsChosen = false;
+};
+
+// The plan of S and P and the chosen steps, which must hold for the
+// shortest sequence, with what differs between the sequences.
+struct BatchPlan {
+    ForwardPlan shared;  // no sequence's T or O
+    const double* stepCounts;
+    std::int64_t stepCountStride;  // 0 when one T serves every sequence
+    const ArrayView* observations;
+    std::int64_t count;
+    bool stepsChosen;  // else each sequence returns its step T
+};
+
+// Checks T and every sequence's O (a fault names the sequence), then the
+// steps and S and P once, and builds the plan in host scratch.
+bool planBatch(const BatchInputs& inputs, const ForwardOptions& options, BatchPlan* plan, Fault* fault);
+
+// The plan of sequence b (0-based) of a valid batch plan.
+ForwardPlan sequencePlan(const BatchPlan& batch, std::int64_t b);
+
+// Runs every sequence of a valid plan with n >= 1, writing sequence b's
+// chosen steps at columns b x chosen.count onward of result (whose
+// logScale, when not null, is as long). Scratch: two columns per thread and
+// the plan. Returns false, with fault "interrupted", when Ctrl-C stops it.
+bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& result, Fault* fault);
+
+#endif
