@@ -2,13 +2,15 @@
 %
 %   octave-cli --no-history examples/parallel_forward.m
 %
-% The modules keep no state between calls, so a batch of independent calls
-% runs unchanged in worker processes. Here each task is the forward
-% recursion over all subsets of L symbols with its own random observation
-% weights; the batch runs once in this process with cellfun and once spread
-% over nproc workers with parcellfun from Octave's parallel package
-% (Debian: octave-parallel), and the two sets of results are compared bit
-% for bit. The modules are looked up as in demo.m: in MEX_MODULE_DIR, else
+% The modules keep no state between calls, so independent sequences run
+% unchanged in worker processes. Here each sequence has its own random
+% observation weights over all subsets of L symbols. They run once in this
+% process as one batch (a cell array of sequences in one call, whose
+% threads take the sequences between them), and once split into a batch per
+% worker over nproc workers with parcellfun from Octave's parallel package
+% (Debian: octave-parallel); the two sets of results are compared bit for
+% bit. Each worker gets a batch, not a sequence per call: a call's fixed
+% cost (checks, plan, result) is then paid once per worker. The modules are looked up as in demo.m: in MEX_MODULE_DIR, else
 % in build/octave next to this folder.
 %
 % When MEX_CLUSTER_HOSTS names machines (comma-separated) that each run a
@@ -37,10 +39,15 @@ L = 12;
 [S, P] = all_subsets(L);
 
 T = 500;
-tasks = arrayfun(@(k) rand(L, T), 1:16, 'UniformOutput', false);
-forward = @(O) Zellmor_mex(T, O, S, P);
+sequences = arrayfun(@(k) rand(L, T), 1:16, 'UniformOutput', false);
+forward = @(batch) Zellmor_mex(T, batch, S, P);
 
-serial = cellfun(forward, tasks, 'UniformOutput', false);
+serial = forward(sequences);
+
+% A batch per worker, in order, so that their results side by side are the
+% whole batch's.
+edges = round(linspace(0, numel(sequences), nproc + 1));
+batches = arrayfun(@(w) sequences(edges(w) + 1:edges(w + 1)), 1:nproc, 'UniformOutput', false);
 
 % The workers already share out the cores: OMP_NUM_THREADS=1 caps the
 % module's threads per worker process. parcellfun keeps its workers for the
@@ -50,7 +57,8 @@ serial = cellfun(forward, tasks, 'UniformOutput', false);
 threads = getenv('OMP_NUM_THREADS');
 setenv('OMP_NUM_THREADS', '1');
 parcellfun_set_nproc(0);
-workers = parcellfun(nproc, forward, tasks, 'UniformOutput', false, 'VerboseLevel', 0);
+workers = parcellfun(nproc, forward, batches, 'UniformOutput', false, 'VerboseLevel', 0);
+workers = [workers{:}];
 if isempty(threads)
   unsetenv('OMP_NUM_THREADS');
 else
@@ -58,7 +66,8 @@ else
 end
 parcellfun_set_nproc(0);
 
-fprintf('%d tasks over %d states, T = %d, in this process and in %d workers\n', numel(tasks), 2^L, T, nproc);
+fprintf('%d sequences over %d states, T = %d, in this process and in %d workers\n', numel(sequences), 2^L, T, ...
+        nproc);
 if ~isequal(serial, workers)
   error('parallel_forward: the workers'' results differ from the serial ones');
 end
@@ -73,9 +82,10 @@ if ~isempty(hosts)
   % the cap on the module's threads per worker process.
   reval(sprintf('addpath(''%s''); setenv(''OMP_NUM_THREADS'', ''1'');', make_absolute_filename(module_dir)), ...
         cluster(2:end));
-  remote = netcellfun(cluster, forward, tasks, 'UniformOutput', false, 'VerboseLevel', 0);
+  remote = netcellfun(cluster, forward, batches, 'UniformOutput', false, 'VerboseLevel', 0);
+  remote = [remote{:}];
   sclose(cluster);
-  fprintf('the same tasks across the cluster of %s\n', strjoin(hosts, ', '));
+  fprintf('the same batches across the cluster of %s\n', strjoin(hosts, ', '));
   if ~isequal(serial, remote)
     error('parallel_forward: the cluster''s results differ from the serial ones');
   end

@@ -14,6 +14,14 @@
 %   of step steps(i), exactly as Zellmor_mex(steps(i), O, S, P) gives them.
 %   Steps after max(steps) are not computed; steps = 1:T gives every step.
 %
+%   [F, logScale] = Zellmor_mex(T, {O1, O2, ...}, S, P, ...) runs a batch:
+%   a cell array of observation matrices (any shape, read in linear order),
+%   T one step count for all or one per sequence. F and logScale are the
+%   single calls' results side by side, bit for bit: F is n x B, or
+%   n x (numel(steps) * B) with steps, so reshape(F, n, [], B) holds one page
+%   per sequence. steps must hold for the shortest sequence. S and P are
+%   checked once, and the module's threads take whole sequences.
+%
 %   Inputs (real, full double arrays):
 %     T  step count: the first element is read; a whole number, 1 <= T < 2^31.
 %     O  observation weights, L x T (symbols x steps), read flat with L rows.
@@ -37,6 +45,8 @@
 %     [F, logScale] = Zellmor_mex(3, ones(2, 3), S, P, 1:3)
 %     % F = [0 0 0; 1 0.25 0.125; 1 0.25 0.125; 0 0.5 0.75]
 %     % logScale = [0 log(4) log(8)]: the raw weights of steps 2 and 3 sum to 4 and 8
+%     [F, logScale] = Zellmor_mex([3 2], {ones(2, 3), ones(2, 2)}, S, P)
+%     % F = [0 0; 0.125 0.25; 0.125 0.25; 0.75 0.5], logScale = [log(8) log(4)]
 %
 %   Errors have identifiers Zellmor_mex:<reason>, for instance
 %   Zellmor_mex:badStepCount, Zellmor_mex:badPredecessor or Zellmor_mex:badSteps.
@@ -53,3 +63,7 @@
 %! [F, logScale] = Zellmor_mex (3, ones (2, 3), S, P, 1:3);
 %! assert (F, [0 0 0; 1 0.25 0.125; 1 0.25 0.125; 0 0.5 0.75]);
 %! assert (logScale, [0 log(4) log(4)+log(2)]);
+%!test
+%! [F, logScale] = Zellmor_mex ([3 2], {ones(2, 3), ones(2, 2)}, S, P);
+%! assert (F, [0 0; 0.125 0.25; 0.125 0.25; 0.75 0.5]);
+%! assert (logScale, [log(4)+log(2) log(4)]);

@@ -10,6 +10,9 @@
 %   Zellmor_raw_mex(steps(i), O, S, P) gives it. Raw weights underflow to 0
 %   over long sequences; Zellmor_mex's second output keeps their scale.
 %
+%   F = Zellmor_raw_mex(T, {O1, O2, ...}, S, P, ...) runs a batch, as
+%   Zellmor_mex does: the single calls' results side by side, bit for bit.
+%
 %   Inputs (real, full double arrays):
 %     T  step count: the first element is read; a whole number, 1 <= T < 2^31.
 %     O  observation weights, L x T (symbols x steps), read flat with L rows.
