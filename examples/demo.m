@@ -143,7 +143,6 @@ title('Four of 16 states: F = Zellmor_mex(T, O, S, P, 1:T)', 'interpreter', 'non
 legend(shown_names, 'location', 'east', 'interpreter', 'none');
 subplot(1, 2, 2);
 hold on;
-handles = zeros(1, 3);
 marks = 1:10:numel(steps);
 for k = 1:numel(shown)
   from_scale = log10(F(shown(k), :)) + logScale / log(10);
@@ -151,16 +150,15 @@ for k = 1:numel(shown)
   r = raw(shown(k), marks);
   r(r == 0) = NaN;
   g = plot(steps(marks), log10(r), 'o', 'color', colours(k, :), 'markersize', 5);
-  handles(1:2) = [h g];
 end
-handles(3) = plot(steps([1 end]), log10(realmin) * [1 1], ':k', 'linewidth', 1);
+m = plot(steps([1 end]), log10(realmin) * [1 1], ':k', 'linewidth', 1);
 hold off;
 grid on;
 xlabel('step t');
 ylabel('log10 of the raw weight');
 title(sprintf('Raw weights are 0 from step %d on; the log scale stays finite', underflow), ...
       'interpreter', 'none', 'fontsize', 10);
-legend(handles, {'Zellmor_mex: log10(F) + logScale/log(10)', 'Zellmor_raw_mex: log10(raw)', ...
+legend([h g m], {'Zellmor_mex: log10(F) + logScale/log(10)', 'Zellmor_raw_mex: log10(raw)', ...
                  'smallest normal double'}, 'location', 'southwest', 'interpreter', 'none', 'fontsize', 9);
 
 %% 3. The transition pipeline on the small example
@@ -294,6 +292,8 @@ if ~isempty(figure_dir)
   fprintf('\n');
 end
 if ~on_screen
-  close(cell2mat(figures(:, 1)));
+  for k = 1:size(figures, 1)
+    close(figures{k, 1});
+  end
 end
 warning(warnings_before);
