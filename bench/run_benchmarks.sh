@@ -6,8 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-# bench_octave.m draws docs/performance.png with gnuplot.
-install_missing gnuplot-nox
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DMEMBERSHIP_MEX_BUILD_TESTS=ON \
     -DMEMBERSHIP_MEX_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build build-bench -j"$(nproc)"

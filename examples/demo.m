@@ -3,16 +3,55 @@
 %   octave-cli --no-history examples/demo.m
 %
 % The modules are looked up in the folder named by the environment variable
-% MEX_MODULE_DIR, else in build/octave next to this folder.
+% MEX_MODULE_DIR, else wherever they already are on the path (pkg load
+% membership_mex puts them there), else in build-demo/octave or build/octave
+% next to this folder.
+%
+% The figures appear on screen where there is a display. They are saved as
+% PNG files into the folder named by MEX_FIGURE_DIR, or, without a display
+% and without that variable, into membership_mex_figures in the temporary
+% folder; the last lines printed name the files.
 
+here = fileparts(mfilename('fullpath'));
 module_dir = getenv('MEX_MODULE_DIR');
-if isempty(module_dir)
-  module_dir = fullfile(fileparts(mfilename('fullpath')), '..', 'build', 'octave');
+if ~isempty(module_dir)
+  addpath(module_dir);
+elseif exist('Zellmor_mex') ~= 3
+  module_dir = fullfile(here, '..', 'build-demo', 'octave');
+  if exist(fullfile(module_dir, 'Contents.m'), 'file') ~= 2
+    module_dir = fullfile(here, '..', 'build', 'octave');
+  end
+  addpath(module_dir);
 end
-addpath(module_dir);
 if exist('Zellmor_mex') ~= 3
   error('demo: the modules were not found in %s; build them first.', module_dir);
 end
+
+% Drawing is kept apart from saving: each figure is drawn into `figures`,
+% shown only where there is a display, and saved at the end.
+is_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+if is_octave
+  on_screen = have_window_system();
+else
+  on_screen = usejava('desktop');
+end
+figure_dir = getenv('MEX_FIGURE_DIR');
+if isempty(figure_dir) && ~on_screen
+  figure_dir = fullfile(tempdir, 'membership_mex_figures');
+end
+warnings_before = warning();
+png_device = '-dpng';
+if is_octave && strcmp(graphics_toolkit(), 'gnuplot')
+  % Headless Octave draws with gnuplot, whose own PNG terminal needs no
+  % Ghostscript; its advice to use another toolkit says nothing here.
+  warning('off', 'Octave:gnuplot-graphics');
+  warning('off', 'print:nogs');
+  png_device = '-dpngcairo';
+end
+visible = {'off', 'on'};
+new_figure = @(width, height) figure('visible', visible{1 + on_screen}, 'color', 'w', ...
+                                     'paperunits', 'inches', 'paperposition', [0 0 width height]);
+figures = cell(0, 2);   % handle, file name
 
 % A state as the set of its symbols, e.g. {1, 3}.
 as_set = @(row) ['{' strjoin(arrayfun(@num2str, find(row == 1), 'UniformOutput', false), ', ') '}'];
@@ -72,6 +111,55 @@ fprintf('\n  The weight of state %s at steps 1 to %d, rising while its symbols a
 fprintf('  seen, then giving way to the full state:\n   ');
 fprintf(' %.3f', trajectory(8, :));
 fprintf('\n  (steps = 1:T gives the whole trajectory, for plots.)\n');
+fprintf(['\n  Every sequence of symbols ends in some state, and here every state is\n' ...
+         '  kept: the log scale is then the sum over steps of log(sum(O(:, t))),\n' ...
+         '  %.6f. (It matters on restricted families, and for the weight of\n' ...
+         '  ending in a given set.)\n'], sum(log(sum(O, 1))));
+
+% Figure: a few states over the first steps, rescaled; and the same weights
+% as log10 over more steps, from the raw weights (until they underflow) and
+% from F and the log scale, which stay finite. F .* exp(logScale) are the
+% raw weights at every step, step 1 included.
+steps = 1:300;
+shown = [2 4 8 16];   % {1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4}
+shown_names = arrayfun(@(i) as_set(S(i, :)), shown, 'UniformOutput', false);
+[F, logScale] = Zellmor_mex(steps(end), O, S, P, steps);
+raw = Zellmor_raw_mex(steps(end), O, S, P, steps);
+underflow = find(all(raw == 0, 1), 1);
+colours = lines(numel(shown));
+figures(end + 1, :) = {new_figure(14, 6), 'forward_trajectory'};
+subplot(1, 2, 1);
+hold on;
+for k = 1:numel(shown)
+  plot(steps, F(shown(k), :), '-o', 'color', colours(k, :), 'linewidth', 1.5, 'markersize', 3);
+end
+hold off;
+xlim([1 20]);
+ylim([0 1]);
+grid on;
+xlabel('step t (step 1 is not rescaled)');
+ylabel('weight F of the state');
+title('Four of 16 states: F = Zellmor_mex(T, O, S, P, 1:T)', 'interpreter', 'none', 'fontsize', 10);
+legend(shown_names, 'location', 'east', 'interpreter', 'none');
+subplot(1, 2, 2);
+hold on;
+marks = 1:10:numel(steps);
+for k = 1:numel(shown)
+  from_scale = log10(F(shown(k), :)) + logScale / log(10);
+  h = plot(steps, from_scale, '-', 'color', colours(k, :), 'linewidth', 1.5);
+  r = raw(shown(k), marks);
+  r(r == 0) = NaN;
+  g = plot(steps(marks), log10(r), 'o', 'color', colours(k, :), 'markersize', 5);
+end
+m = plot(steps([1 end]), log10(realmin) * [1 1], ':k', 'linewidth', 1);
+hold off;
+grid on;
+xlabel('step t');
+ylabel('log10 of the raw weight');
+title(sprintf('Raw weights are 0 from step %d on; the log scale stays finite', underflow), ...
+      'interpreter', 'none', 'fontsize', 10);
+legend([h g m], {'Zellmor_mex: log10(F) + logScale/log(10)', 'Zellmor_raw_mex: log10(raw)', ...
+                 'smallest normal double'}, 'location', 'southwest', 'interpreter', 'none', 'fontsize', 9);
 
 %% 3. The transition pipeline on the small example
 heading('3. Transitions: all subsets of 2 symbols');
@@ -134,6 +222,47 @@ fprintf(['\n  As = Quivane_mex(..., ''sparse''): %d stored entries, isequal(full
          '  %d bytes against %d for the dense matrix.\n'], nnz(As), isequal(full(As), A), ...
         sparse_info.bytes, dense_info.bytes);
 
+% The forward recursion run with O(:, t) = w at every step is the chain whose
+% one-step matrix is A: A^(t-1) applied to step 1 gives the raw weights of step t.
+[S, P] = all_subsets(L);
+t = 6;
+first = Zellmor_raw_mex(1, w', S, P);
+forward = Zellmor_raw_mex(t, repmat(w', 1, t), S, P);
+chain = A ^ (t - 1) * first(2:end);
+forward = forward(2:end);
+fprintf(['\n  A is the one-step matrix of the forward recursion with O(:, t) = w at\n' ...
+         '  every step: A^%d * (its step-1 weights) gives its raw weights of step %d\n' ...
+         '  to within %.1g, relatively (rows 2..%d of S; row 1 holds no weight).\n'], ...
+        t - 1, t, max(abs(chain - forward)) / max(abs(forward)), size(S, 1));
+
+% Figure: A as an image, and the pattern of the sparse form on all subsets
+% of 8 symbols.
+labels = arrayfun(@(i) sprintf('%d', find(S(i, :))), 2:size(S, 1), 'UniformOutput', false);
+figures(end + 1, :) = {new_figure(14, 7.5), 'transition_matrix'};
+subplot(1, 2, 1);
+imagesc(A);
+set(gca, 'position', [0.04 0.1 0.44 0.8]);
+axis square;
+colormap(flipud(bone(64)));
+colorbar;
+set(gca, 'xtick', 1:numel(labels), 'xticklabel', labels, 'ytick', 1:numel(labels), 'yticklabel', labels, ...
+    'fontsize', 8);
+xlabel(sprintf('from state (its symbols); symbol weights w = [%s]', strtrim(sprintf('%g ', w))));
+ylabel('to state (its symbols)');
+title('A = Quivane_mex(...) on all subsets of 4 symbols', 'interpreter', 'none', 'fontsize', 10);
+subplot(1, 2, 2);
+S8 = all_subsets(8);
+counts8 = Ortesk_count_mex([], S8);
+As8 = Quivane_mex(zeros(1, size(S8, 1) - 1), ones(1, 8) / 8, (1:8)', Ortesk_slots_mex([], S8, counts8), ...
+                  cumsum(counts8), 'sparse');
+spy(As8, '.', 3);
+set(gca, 'position', [0.56 0.1 0.4 0.8]);
+axis square;
+xlabel('from state (row of S less 1)');
+ylabel('to state');
+title(sprintf('Sparse form on 8 symbols: %d of %d^2 entries stored', nnz(As8), size(As8, 1)), ...
+      'interpreter', 'none', 'fontsize', 10);
+
 % The same without the full state {1, 2, 3, 4}: the three-symbol states lose
 % the weight of the symbol that would complete them.
 Sp = S(1:end-1, :);
@@ -148,3 +277,23 @@ for j = short
           as_set(Sp(j + 1, :)), sums(j), find(Sp(j + 1, :) == 0));
 end
 fprintf('\n');
+
+%% 5. The figures
+if ~isempty(figure_dir)
+  heading('5. Figures');
+  if exist(figure_dir, 'dir') ~= 7
+    mkdir(figure_dir);
+  end
+  for k = 1:size(figures, 1)
+    file = fullfile(figure_dir, [figures{k, 2} '.png']);
+    print(figures{k, 1}, png_device, '-r100', file);
+    fprintf('  %s\n', file);
+  end
+  fprintf('\n');
+end
+if ~on_screen
+  for k = 1:size(figures, 1)
+    close(figures{k, 1});
+  end
+end
+warning(warnings_before);

@@ -35,11 +35,16 @@ cp "$root/cmake/mexFunction.map" "$pkg/src/cmake/"
 cp "$root/package/Makefile" "$pkg/src/"
 
 # inst/: the modules' help files (post_install.m moves each beside its
-# module), Contents.m, and the Octave functions of toolbox/.
+# module), Contents.m, the overview that help membership_mex prints, the
+# Octave functions of toolbox/, and the examples, in a folder of their own
+# that pkg load leaves off the path.
 mapfile -t modules <"$root/modules/MODULES"
 for module in "${modules[@]}"; do
     cp "$root/modules/$module.m" "$pkg/inst/"
 done
+cp "$root/modules/$name.m" "$pkg/inst/"
+mkdir -p "$pkg/inst/examples"
+cp "$root"/examples/*.m "$pkg/inst/examples/"
 sed "s/@PROJECT_VERSION@/$version/" "$root/modules/Contents.m.in" >"$pkg/inst/Contents.m"
 functions=()
 if compgen -G "$root/toolbox/*.m" >/dev/null; then

@@ -3,7 +3,10 @@
 # Sourced by tools/demo.sh and tools/test.sh; run as root on Debian 12.
 set -euo pipefail
 
-required_packages=(cmake g++ make binutils googletest libgtest-dev libbenchmark-dev octave liboctave-dev octave-parallel)
+# fonts-freefont-otf holds the font Octave measures text with, without which
+# no figure is drawn; gnuplot-nox draws them headless.
+required_packages=(cmake g++ make binutils googletest libgtest-dev libbenchmark-dev octave liboctave-dev octave-parallel
+                   fonts-freefont-otf gnuplot-nox)
 
 missing_packages() {
     local package

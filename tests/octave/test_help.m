@@ -36,3 +36,19 @@
 %!   entry = ['\n\s*' name{1} '\s+- ' regexptranslate("escape", h1) '\n'];
 %!   assert (! isempty (regexp (contents, entry, "once")), "help %s does not list %s as '%s'", folder, name{1}, h1);
 %! endfor
+
+
+## help membership_mex prints the overview wherever the modules are, and each
+## name of its "See also" line is found there too; a loaded package ships the
+## examples beside it.
+%!test
+%! text = evalc ("help membership_mex");
+%! see_also = regexp (text, 'See also\s+([^.]*)\.', "tokens", "once");
+%! assert (! isempty (see_also), "help membership_mex lacks its cross references");
+%! for name = strtrim (strsplit (see_also{1}, ","))
+%!   assert (exist (name{1}) > 0, "help membership_mex refers to %s, which is not found", name{1});
+%! endfor
+%! package = pkg ("list", "membership_mex");
+%! if (! isempty (package) && package{1}.loaded)
+%!   assert (exist (fullfile (package{1}.dir, "examples", "demo.m"), "file") == 2, "the package ships no demo.m");
+%! endif

@@ -1,0 +1,44 @@
+%MEMBERSHIP_MEX  Native modules over states that are sets of symbols: what the numbers mean.
+%   A state is a set of symbols, written as a row of the 0/1 membership
+%   matrix S (n x L: one column per symbol, S(i,c) == 1 when symbol c
+%   belongs to state i). The last row of S is the full state; its K symbols
+%   order the columns of the predecessor table P (n x K): P(j,k) is the row
+%   of state j without the k-th of those symbols, or -1 when state j lacks it.
+%
+%   Forward recursion. O (L x T) weighs symbol c at step t with O(c,t); a
+%   sequence of T symbols weighs the product of its O(symbol, step).
+%     F = Zellmor_raw_mex(T, O, S, P)  F(j) is the total weight of the
+%        sequences of T symbols whose distinct symbols form exactly state j.
+%     [F, logScale] = Zellmor_mex(T, O, S, P)  the same weights, each step
+%        after the first rescaled to sum 1, and the log of the scale taken
+%        away: F * exp(logScale) are the raw weights, logScale = 0 at T = 1
+%        and log(sum(raw weights)), the log-likelihood, from T = 2 on.
+%        Step 1 is never rescaled: at T = 1 both return O(c,1) on the state
+%        {c} and 0 elsewhere.
+%     A fifth input, steps (1:T for the whole trajectory), returns one
+%     column per chosen step.
+%
+%   Transitions. A pair (to, from) of rows 2..a of S is a transition when
+%   the to-state is the from-state with one symbol added, or the same state.
+%     counts = Ortesk_count_mex([], S);             % per symbol
+%     codes  = Ortesk_slots_mex([], S, counts);     % to*1000000 + from
+%     A = Quivane_mex(zeros(1, size(S, 1) - 1), w, list, codes, cumsum(counts))
+%   A(r, s) is the weight of moving from row s+1 of S to row r+1.
+%
+%   Conventions that change results without an error:
+%     - Row 1 of S takes no part in the transitions: row r of A is row r+1 of S.
+%     - The last row's symbols, in column order, give P's columns.
+%     - A row vector of symbols as Quivane_mex's list is read as its first
+%       symbol alone: list symbols one per row.
+%
+%   The two halves meet: on all subsets of the symbols, A with w as symbol
+%   weights is the one-step matrix of the forward recursion with O(:, t) = w
+%   at every step; A^(t-1) applied to the raw weights of step 1 (rows 2..n)
+%   gives those of step t, up to rounding.
+%
+%   The installed package holds examples/demo.m beside this file, a tour with
+%   figures:
+%     run(fullfile(fileparts(which('membership_mex')), 'examples', 'demo.m'))
+%
+%   See also Zellmor_mex, Zellmor_raw_mex, Ortesk_count_mex, Ortesk_slots_mex,
+%   Quivane_mex, all_subsets.
