@@ -332,6 +332,10 @@ constexpr Size kCopySize = {14, 200, 0};
 // to choose only does from larger tables on: one thread start more than it.
 constexpr std::int32_t kSweepSymbols[] = {10, 11, 12, 13, 14, 16};
 
+// Where the rescaled step is set against the raw one, on one thread.
+constexpr std::int32_t kRescaleSymbols[] = {8, 10, 12, 14};
+constexpr std::int32_t kRescaleSteps = 100;
+
 // About sixteen million terms per run at every size of the sweep, so that
 // the steps outweigh the plan.
 std::int32_t sweepSteps(std::int32_t L) { return std::max(4, (1 << 24) / (L << (L - 1))); }
@@ -409,6 +413,11 @@ void registerAll() {
             }
         }
     }
+    for (std::int32_t L : kRescaleSymbols) {
+        for (bool normalize : {false, true}) {
+            registerKernel({Table::subsets, L, kRescaleSteps, normalize, 1, kAutomatic}, benchmark::kMicrosecond);
+        }
+    }
 }
 
 // Adds and multiplies per term: (F(pred) + F(j)) * O, added to the sum.
@@ -462,6 +471,11 @@ void printRatios(const RatioReporter& reporter) {
                 kernelName({Table::subsets, L, T, normalize, 1, kAutomatic}),
                 kernelName({Table::subsets, L, T, normalize, 2, kAutomatic}));
         }
+    }
+    for (std::int32_t L : kRescaleSymbols) {
+        reporter.printRatio("rescaled vs raw, one thread, " + sizeName(L, kRescaleSteps),
+                            kernelName({Table::subsets, L, kRescaleSteps, true, 1, kAutomatic}),
+                            kernelName({Table::subsets, L, kRescaleSteps, false, 1, kAutomatic}));
     }
 }
 

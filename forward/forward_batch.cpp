@@ -15,10 +15,6 @@ namespace {
 // thread taking half the sequences gains more than its start costs.
 constexpr std::int64_t kThreadedWork = std::int64_t{1} << 16;
 
-// From this many states on a sequence's steps are split between the threads
-// instead (as a single call's are), where that measured faster.
-constexpr std::int32_t kSplitStepStates = 1 << 13;
-
 // The inputs of sequence b as a single call would pass them.
 ForwardInputs sequenceInputs(const BatchInputs& in, std::int64_t b) {
     const std::int64_t stride = in.stepCounts.count > 1 ? 1 : 0;

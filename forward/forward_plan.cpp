@@ -10,10 +10,6 @@
 
 namespace {
 
-// From this many entries of P on, reading them on two threads gains more
-// than the start of the second costs (bench_forward's plan runs).
-constexpr std::int64_t kThreadedEntries = 1 << 21;
-
 // How the steps read the table: the subset layout as it stands, the same
 // with the rows placed elsewhere, or else lane terms, which place the rows
 // by their number of terms. Sets plan->offsets or plan->terms, and
@@ -21,7 +17,7 @@ constexpr std::int64_t kThreadedEntries = 1 << 21;
 bool layOutTable(const ForwardInputs& in, std::int32_t* Q, std::int32_t K, ForwardPlan* plan, Fault* fault) {
     const std::int32_t n = in.membership.rows;
     PredecessorScan scan;
-    const std::int32_t threads = teamSize(std::int64_t{n} * K, kThreadedEntries, plan->threads);
+    const std::int32_t threads = teamSize(std::int64_t{n} * K, kThreadedTableEntries, plan->threads);
     if (!scanPredecessors(in, K, threads, *plan->kernels, &scan, fault)) return false;
     std::int32_t* places = nullptr;
     if (scan.subsetOffsets) {

@@ -9,10 +9,6 @@
 
 namespace {
 
-// From this many entries of S on, reading them on two threads gains more
-// than the start of the second costs (bench_forward's plan runs).
-constexpr std::int64_t kThreadedEntries = 1 << 21;
-
 // Rows of S summed per pass over its columns: the block's sums stay in the
 // first-level cache while S is read in its own order.
 constexpr std::int32_t kRowBlock = 2048;
@@ -49,7 +45,7 @@ const std::int32_t* firstMembers(const ForwardInputs& in, std::int32_t requested
     const std::int32_t n = in.membership.rows;
     auto* member = scratchArray<std::int32_t>(static_cast<std::size_t>(n));
     const std::int32_t threads =
-        teamSize(static_cast<std::int64_t>(n) * in.membership.cols, kThreadedEntries, requestedThreads);
+        teamSize(static_cast<std::int64_t>(n) * in.membership.cols, kThreadedTableEntries, requestedThreads);
     std::int32_t faultRow[kMaxThreads];
     splitWork(threads, [&](std::int32_t share, std::int32_t shares) {
         const std::int32_t first = shareStart(n, share, shares);

@@ -7,6 +7,10 @@
 
 #include "forward/forward_recursion.hpp"
 
+// From this many entries of S or P on, reading them on two threads gains
+// more than the start of the second costs (bench_forward's plan runs).
+constexpr std::int64_t kThreadedTableEntries = 1 << 21;
+
 // For every row of S (n >= 1), the first column holding 1 where the row's
 // truncated sum is one member, else -1: host scratch, n entries, read on as
 // many threads as the size of S calls for (at most `requestedThreads` when

@@ -9,12 +9,6 @@
 
 namespace {
 
-// From this many states on, four chunks a phase, a second thread gains more
-// than its start, the hand-over of every phase and the data each step moves
-// between the two caches cost; below, it cost as much as it gained, or more
-// (bench_forward's sweep).
-constexpr std::int64_t kThreadedStates = 1 << 13;
-
 // States per chunk: whole cache blocks of the subset step, and few enough
 // chunks per step that handing them out costs little.
 constexpr std::int32_t kChunkStates = 2048;
@@ -44,7 +38,7 @@ StepDriver::StepDriver(const ForwardPlan& plan, bool normalize, CallStop& stop, 
     : plan_(&plan),
       normalize_(normalize),
       columns_{newPaddedColumn(plan.states), newPaddedColumn(plan.states)},
-      scheduler_(chunkCount(plan.states), teamSize(plan.states, kThreadedStates, plan.threads)),
+      scheduler_(chunkCount(plan.states), teamSize(plan.states, kSplitStepStates, plan.threads)),
       stop_(stop),
       pollsHost_(onCallingThread) {}
 

@@ -12,6 +12,13 @@
 #include "kernel/interrupt.hpp"
 #include "parallel/chunk_scheduler.hpp"
 
+// From this many states on, a step is split between two threads where a
+// call may take two. Below, the second thread cost as much as it gained, or
+// more: in bench_forward's sweep up to 8192 states, and at 16384 states (L =
+// 14) the rescaled step gained 1.2x at best while the raw one ran slower on
+// two threads than on one in Octave; from 32768 on both gain.
+constexpr std::int64_t kSplitStepStates = 1 << 15;
+
 class StepObserver {
 public:
     // Step `step` (counted from 1) is done: column holds its weights in the

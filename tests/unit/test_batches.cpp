@@ -34,7 +34,7 @@ std::vector<BatchCase> batchCases() {
         {"relabelled subsets, chosen steps", reshuffled(subsets, 0, rng), {3, 9, 5}, {3, 1, 3}},
         {"lane terms with extra states", reshuffled(laneTerms, 9, rng), {6, 2, 8, 1}, {}},
         {"no predecessor terms", allSubsets(3, 4), {1, 5, 9}, {}},
-        {"steps split between threads", allSubsets(13), {2, 3}, {}},
+        {"steps split between threads", allSubsets(15), {2, 3}, {}},
     };
 }
 
