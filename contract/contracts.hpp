@@ -111,6 +111,9 @@ inline constexpr Input kCountInputs[] = {
     {"unused", nullptr, InputKind::Unread},
     {"S", "the membership matrix", InputKind::Numbers},
 };
+// The transition modules' argument slots, by name (slot 0 is never read).
+enum TransitionSlot : std::size_t { kCountMembershipSlot = 1, kCountsSlot = 2 };
+
 inline constexpr Output kCountOutputs[] = {{"counts", "the transitions under each symbol"}};
 inline constexpr Rejection kCountRejections[] = {kOutOfMemory, kInterrupted};
 inline constexpr Module kOrteskCount = {"Ortesk_count_mex", kCountInputs, kCountOutputs, kCallRejections,
@@ -146,6 +149,8 @@ inline constexpr Input kAssemblyInputs[] = {
     {"cum", "the running totals of the counts", InputKind::Numbers},
     {"form", nullptr, InputKind::Text, true, kAssemblyForms, 2, "badForm"},
 };
+// The assembly's argument slots, by name.
+enum AssemblySlot : std::size_t { kSizeSlot, kWeightsSlot, kListSlot, kCodesSlot, kCumSlot, kFormSlot };
 inline constexpr Output kAssemblyOutputs[] = {{"A", "the weighted transition matrix"}};
 inline constexpr Rejection kAssemblyRejections[] = {
     kOutOfMemory,

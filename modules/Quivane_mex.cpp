@@ -4,10 +4,12 @@
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const contract::Module& module = contract::kQuivane;
     const host::Arguments args = host::readArguments(module, nlhs, nrhs, prhs);
-    const AssemblyInputs inputs{args[0].cols, args[1], args[2], args[3], args[4]};
+    using namespace contract;
+    const AssemblyInputs inputs{args[kSizeSlot].cols, args[kWeightsSlot], args[kListSlot], args[kCodesSlot],
+                                args[kCumSlot]};
     Fault fault;
     if (!checkAssemblyInputs(inputs, &fault)) host::reject(module, fault);
-    if (args.word(5, contract::kFullForm) == contract::kSparseForm) {
+    if (args.word(kFormSlot, kFullForm) == kSparseForm) {
         SparseColumns matrix{};
         if (!assembleSparseTransitionMatrix(inputs, &matrix, &fault)) host::reject(module, fault);
         host::returnSparse(plhs, inputs.matrixSize, matrix);
