@@ -5,6 +5,7 @@
 #include "forward/fork_join.hpp"
 #include "forward/forward_recursion.hpp"
 #include "forward/forward_steps.hpp"
+#include "forward/input_shapes.hpp"
 #include "forward/kernel_copies.hpp"
 #include "forward/predecessor_table.hpp"
 #include "forward/term_layout.hpp"
@@ -173,6 +174,7 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
     plan->states = n;
     plan->symbols = in.membership.cols;
     plan->observations = in.observations.data;
+    if (!checkObservationsShape(in, fault)) return false;
     if (!checkStepCount(in, &plan->steps, fault)) return false;
     if (!chooseSteps(in, plan, fault)) return false;
     if (n == 0) return true;
@@ -182,6 +184,7 @@ bool planForward(const ForwardInputs& in, ForwardPlan* plan, Fault* fault) {
     // column (zeros, NaN once rescaled) whatever came before; a T that no
     // input data bounds (L = 0) must not turn into that many repeats.
     if (K == 0 && plan->steps > 2) plan->steps = 2;
+    if (!checkPredecessorsShape(in, K, fault)) return false;
     if (!checkPredecessorCount(in, K, fault)) return false;
     // Q, the symbols of the last state, is taken only once P is known to be
     // that large: K comes from a sum that no array bounds before.
