@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/input_classes.hpp"
 #include "host/interrupt.hpp"
 #include "kernel/scratch.hpp"
 
@@ -76,10 +77,10 @@ void checkCallShape(const contract::Module& module, int nlhs, int nrhs) {
 ArrayView readNumbers(const contract::Module& module, const mxArray* array, std::size_t slot) {
     char name[128];
     nameInput(module.inputs[slot], name, sizeof name);
-    if (!mxIsDouble(array) || mxIsComplex(array) || mxIsSparse(array)) {
-        rejectWith(module.name, "notRealDouble", "Input %zu (%s) must be a real, full double array; found %s%s%s.",
-                   slot + 1, name, mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "",
-                   mxGetClassName(array));
+    if (!isRealNumbers(array)) {
+        rejectWith(module.name, "notRealDouble",
+                   "Input %zu (%s) must be a real, full numeric or logical array; found %s%s%s.", slot + 1, name,
+                   mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "", mxGetClassName(array));
     }
     std::size_t rows = mxGetM(array);
     std::size_t cols = mxGetN(array);
@@ -89,8 +90,8 @@ ArrayView readNumbers(const contract::Module& module, const mxArray* array, std:
                    cols);
     }
     std::int64_t count = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(cols);
-    return {count > 0 ? mxGetPr(array) : nullptr, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols),
-            count};
+    return {count > 0 ? numbersAsDouble(array, count) : nullptr, static_cast<std::int32_t>(rows),
+            static_cast<std::int32_t>(cols), count};
 }
 
 // The text of a char row of fewer than kMaxWord characters, or of a string
