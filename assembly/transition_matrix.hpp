@@ -21,7 +21,8 @@ struct AssemblyInputs {
 // elements than rows (then it holds no symbol to read).
 std::int32_t listedSymbolCount(const AssemblyInputs& in);
 
-// Validates every listed symbol, its bucket bounds and each code in its
+// Validates every listed symbol, then cum as running totals of the codes'
+// counts, then each listed symbol's bucket bounds and the codes in its
 // bucket; fills fault and returns false on the first that is outside the
 // contract, or when Ctrl-C stops the check. Reads nothing outside the inputs.
 bool checkAssemblyInputs(const AssemblyInputs& in, Fault* fault);

@@ -11,7 +11,7 @@ namespace contract {
 
 enum class InputKind {
     Unread,   // present in the call, never touched
-    Numbers,  // a real, full double array
+    Numbers,  // a real, full array of double, single, an integer class or logical
     Text,     // a char array (or a string the host turns into one)
 };
 
@@ -70,7 +70,7 @@ constexpr std::size_t requiredInputs(const Module& module) {
 inline constexpr Rejection kCallRejections[] = {
     {"notEnoughInputs", "fewer inputs than the module requires"},
     {"tooManyOutputs", "more outputs requested than the module returns"},
-    {"notRealDouble", "an input it reads is not a real, full double array"},
+    {"notRealDouble", "an input it reads is not a real, full numeric or logical array"},
     {"tooLarge", "an input it reads has 2^31 or more rows or columns"},
 };
 
@@ -94,7 +94,9 @@ inline constexpr Rejection kForwardRejections[] = {
     kOutOfMemory,
     kInterrupted,
     {"badStepCount", "T is not a whole number from 1 to 2^31 - 1, or a batch's T has neither 1 nor B entries"},
+    {"observationsShape", "O has neither L rows nor a single row or column"},
     {"observationsTooShort", "O has fewer than L x T elements"},
+    {"predecessorsShape", "K > 0 and P has neither n rows nor a single row or column"},
     {"predecessorsTooShort", "P has fewer than n x K elements"},
     {"badPredecessor", "a P entry is neither -1 nor a row number 1..n"},
     {"noMemberEntry", "a row of S sums to one member but holds no entry equal to 1"},
@@ -157,6 +159,7 @@ inline constexpr Rejection kAssemblyRejections[] = {
     kInterrupted,
     {"badForm", "form is not the text \"full\" or \"sparse\""},
     {"badSymbol", "a listed symbol is not a whole number from 1 to the entries of w and cum"},
+    {"badCum", "cum decreases somewhere, or its last entry is not the number of codes"},
     {"badBucket", "the cum entries bounding a listed symbol's bucket are out of range"},
     {"badCode", "a code in a listed bucket does not name a cell of the matrix"},
 };

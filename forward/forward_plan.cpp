@@ -2,6 +2,7 @@
 #include "forward/forward_recursion.hpp"
 #include "forward/initial_column.hpp"
 #include "forward/input_checks.hpp"
+#include "forward/input_shapes.hpp"
 #include "forward/kernel_copies.hpp"
 #include "forward/predecessor_table.hpp"
 #include "forward/term_layout.hpp"
@@ -57,6 +58,7 @@ bool planStates(const ForwardInputs& in, const ForwardOptions& options, ForwardP
     // column (zeros, NaN once rescaled) whatever came before; a T that no
     // input data bounds (L = 0) must not turn into that many repeats.
     if (K == 0 && plan->lastStep > 2) plan->lastStep = 2;
+    if (!checkPredecessorsShape(in, K, fault)) return false;
     if (!checkPredecessorCount(in, K, fault)) return false;
     // Q, the symbols of the last state, is taken only once P is known to be
     // that large: K comes from a sum that no array bounds before.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "arrays/column_major.hpp"
+#include "forward/input_shapes.hpp"
 #include "kernel/scratch.hpp"
 
 bool checkStepCount(const ForwardInputs& in, std::int32_t* stepCount, Fault* fault) {
@@ -16,6 +17,7 @@ bool checkStepCount(const ForwardInputs& in, std::int32_t* stepCount, Fault* fau
         return false;
     }
     *stepCount = static_cast<std::int32_t>(t);
+    if (!checkObservationsShape(in, fault)) return false;
     const std::int32_t L = in.membership.cols;
     std::int64_t needed = static_cast<std::int64_t>(L) * *stepCount;
     if (in.observations.count < needed) {

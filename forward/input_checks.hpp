@@ -16,8 +16,8 @@ inline std::int64_t truncateOr(double x, std::int64_t outside) {
     return static_cast<std::int64_t>(std::trunc(x));
 }
 
-// T, a whole number from 1, into *stepCount, once O is known to hold L x T
-// entries.
+// T, a whole number from 1, into *stepCount, once O is known to have L rows
+// (or be a vector) and to hold L x T entries.
 bool checkStepCount(const ForwardInputs& in, std::int32_t* stepCount, Fault* fault);
 
 // The chosen steps, each a whole number from 1 to T, sorted by step into

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "all_subsets.hpp"
-#include "fuzz_input.hpp"
 #include "contract/contracts.hpp"
+#include "fuzz_input.hpp"
 #include "standin_host.hpp"
 
 namespace {
@@ -178,6 +178,18 @@ const std::size_t kHugeDimensions[] = {kDimensionLimit, kDimensionLimit + 1, std
                                        SIZE_MAX};
 const std::size_t kHugePartners[] = {0, 1, 3, kDimensionLimit, SIZE_MAX};
 
+// The classes an input may be given: those a module converts to double,
+// and those it refuses (text, containers); complex and sparse are drawn apart.
+const ArrayClass kClasses[] = {ArrayClass::Double, ArrayClass::Single, ArrayClass::Int32, ArrayClass::Logical,
+                               ArrayClass::Char,   ArrayClass::Int8,   ArrayClass::UInt8, ArrayClass::Int16,
+                               ArrayClass::UInt16, ArrayClass::UInt32, ArrayClass::Int64, ArrayClass::UInt64,
+                               ArrayClass::Cell,   ArrayClass::Struct};
+
+// The classes a module reads as numbers, when real and full.
+bool isNumeric(ArrayClass cls) {
+    return cls != ArrayClass::Char && cls != ArrayClass::Cell && cls != ArrayClass::Struct;
+}
+
 template <class T, std::size_t N>
 T pick(fuzz::Reader& r, const T (&options)[N]) {
     return options[r.below(N)];
@@ -234,7 +246,7 @@ void mutate(Case& c, fuzz::Reader& r) {
     Arg& a = *picked;
     switch (op) {
         case 2:
-            a.cls = static_cast<ArrayClass>(r.below(5));
+            a.cls = pick(r, kClasses);
             a.complex = r.below(2);
             a.sparse = r.below(2);
             break;
@@ -262,6 +274,10 @@ mxArray* toHost(const Arg& a) {
         return standin::createCell(1, sequences.size(), sequences);
     }
     if (a.shapeOnly) return standin::createShapeOnly(a.rows, a.cols, a.cls, a.complex, a.sparse);
+    const bool filled = a.rows * a.cols == a.values.size();
+    if (isNumeric(a.cls) && !a.complex && !a.sparse && filled) {
+        return standin::createNumeric(a.cls, a.rows, a.cols, a.values);
+    }
     if (a.cls == ArrayClass::Double && !a.complex && !a.sparse) return standin::createDouble(a.rows, a.cols, a.values);
     if (a.cls == ArrayClass::Char && !a.complex && !a.sparse && a.rows * a.cols == a.values.size()) {
         std::string letters;
@@ -275,7 +291,6 @@ mxArray* toHost(const Arg& a) {
 
 // The call in a line per argument, for reproducing a finding by hand.
 std::string describe(const Case& c) {
-    const char* classes[] = {"double", "single", "int32", "logical", "char"};
     std::ostringstream text;
     text << FUZZ_MODULE << " with " << c.args.size() << " inputs, " << c.nlhs << " outputs\n";
     for (const Arg& a : c.args) {
@@ -285,7 +300,7 @@ std::string describe(const Case& c) {
                  << "\n";
         }
         text << "  " << a.rows << " x " << a.cols << " " << (a.sparse ? "sparse " : "") << (a.complex ? "complex " : "")
-             << classes[static_cast<int>(a.cls)] << (a.shapeOnly ? " (shape only)" : "");
+             << standin::className(a.cls) << (a.shapeOnly ? " (shape only)" : "");
         for (std::size_t i = 0; i < a.values.size() && i < 16; ++i) text << (i ? " " : ": ") << a.values[i];
         text << (a.values.size() > 16 ? " ...\n" : "\n");
     }
@@ -392,9 +407,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<mxArray*> arrays;
     std::vector<std::vector<double>> before;
-    for (const Arg& a : c.args) {
+    for (Arg& a : c.args) {
         arrays.push_back(toHost(a));
         before.push_back(standin::values(arrays.back()));
+        // The values as the class holds them, which the module reads.
+        if (isNumeric(a.cls) && !a.shapeOnly) a.values = before.back();
     }
     std::vector<const mxArray*> inputs(arrays.begin(), arrays.end());
     standin::CallOutcome outcome = standin::callGateway(gModule, FUZZ_MODULE, c.nlhs, inputs);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/input_classes.hpp"
 #include "host/interrupt.hpp"
 #include "kernel/scratch.hpp"
 
@@ -90,8 +91,9 @@ ArrayView readNumbers(const contract::Module& module, const mxArray* array, std:
                       long long sequence = -1) {
     char input[192];
     describeInput(module, slot, sequence, input, sizeof input);
-    if (!mxIsDouble(array) || mxIsComplex(array) || mxIsSparse(array)) {
-        rejectWith(module.name, "notRealDouble", "%s must be a real, full double array; found %s%s%s.", input,
+    if (!isRealNumbers(array)) {
+        rejectWith(module.name, "notRealDouble", "%s must be a real, full numeric or logical array; found %s%s%s.",
+                   input,
                    mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "", mxGetClassName(array));
     }
     std::size_t rows = mxGetM(array);
@@ -101,8 +103,8 @@ ArrayView readNumbers(const contract::Module& module, const mxArray* array, std:
                    rows, cols);
     }
     std::int64_t count = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(cols);
-    return {count > 0 ? mxGetPr(array) : nullptr, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols),
-            count};
+    return {count > 0 ? numbersAsDouble(array, count) : nullptr, static_cast<std::int32_t>(rows),
+            static_cast<std::int32_t>(cols), count};
 }
 
 // Every element of a cell array as a Numbers input of its own; an element

@@ -40,10 +40,11 @@ struct Arguments {
 // The one check every gateway starts with: the argument count and the
 // number of outputs against the module's contract, before any input is
 // touched; then each input the call passes that the module reads, in slot
-// order: a Numbers input must be a real, full double array with fewer than
-// 2^31 rows and columns (where it takes batches, or a cell array of such
-// arrays), a Text input one of its words. Inputs the module
-// does not read are never touched.
+// order: a Numbers input must be a real, full array of double, single, an
+// integer class or logical (read as doubles: see input_classes.hpp) with
+// fewer than 2^31 rows and columns (where it takes batches, or a cell array
+// of such arrays), a Text input one of its words. Inputs the module does not
+// read are never touched.
 Arguments readArguments(const contract::Module& module, int nlhs, int nrhs, const mxArray* const prhs[]);
 
 // Rejects the call through the host as "<module>:<mnemonic>", the message

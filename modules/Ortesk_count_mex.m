@@ -7,7 +7,8 @@
 %
 %   Inputs:
 %     ~  any array; present but not read.
-%     S  membership matrix, a x L, real full double; entries are compared
+%     S  membership matrix, a x L, real and full: double, logical, single or
+%        an integer class (read as double(S)); entries are compared
 %        exactly with 0 and 1 (other values are kept as they are).
 %   Result:
 %     counts  L x 1 whole numbers; the bucket sizes for Ortesk_slots_mex.
@@ -21,4 +22,5 @@
 %   See also Ortesk_slots_mex, Quivane_mex.
 
 %!assert (Ortesk_count_mex ([], [0 0; 1 0; 0 1; 1 1]), [3; 3])
-%!error id=Ortesk_count_mex:notRealDouble Ortesk_count_mex ([], int32 ([0 0; 1 0; 0 1; 1 1]))
+%!assert (Ortesk_count_mex ([], logical ([0 0; 1 0; 0 1; 1 1])), [3; 3])
+%!error id=Ortesk_count_mex:notRealDouble Ortesk_count_mex ([], {[0 0; 1 0; 0 1; 1 1]})

@@ -6,7 +6,8 @@
 %
 %   Inputs:
 %     ~       any array; present but not read.
-%     S       membership matrix, a x L, real full double, at most 2148 rows
+%     S       membership matrix, a x L, real and full (double, logical, single
+%             or an integer class, read as double(S)), at most 2148 rows
 %             (the codes must fit 32 bits).
 %     counts  the result of Ortesk_count_mex for the same S, as a row or a
 %             column; its first L elements are read and never modified.

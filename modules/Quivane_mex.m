@@ -9,14 +9,18 @@
 %   and memory grow with a and the number of codes, never with a^2. "full"
 %   (the default) returns the dense matrix.
 %
-%   Inputs (real, full double arrays):
-%     X      only its column count a is used (the rows of S less one).
+%   Inputs (real, full arrays: double is read in place; logical, single and
+%   the integer classes are read as double(x), through one double copy):
+%     X      only its column count a is used (the rows of S less one, as
+%            zeros(1, size(S, 1) - 1); S itself gives a too small a).
 %     w      symbol weights; w(s) is the weight of symbol s.
-%     list   symbols to use, 1-based, one per row: a row vector of several
-%            symbols is read as its first symbol alone. A symbol listed twice
-%            adds its weight twice.
+%     list   symbols to use, 1-based, one per row: a column. A row vector of
+%            several symbols is read as its first symbol alone, by design
+%            (its row count is the list's length); pass list(:) for them all.
+%            A symbol listed twice adds its weight twice.
 %     codes  the result of Ortesk_slots_mex.
-%     cum    cumsum of the counts from Ortesk_count_mex.
+%     cum    cumsum of the counts from Ortesk_count_mex, not the counts: it
+%            must never decrease and must end at numel(codes).
 %     form   optional: the text "full" or "sparse" (a string scalar works too).
 %   Result:
 %     A      a x a; row r and column r stand for row r+1 of S. With 0/1
@@ -33,7 +37,8 @@
 %     isequal(full(As), A)     % true
 %
 %   Errors have identifiers Quivane_mex:<reason>, for instance
-%   Quivane_mex:badSymbol, Quivane_mex:badCode or Quivane_mex:badForm.
+%   Quivane_mex:badSymbol, Quivane_mex:badCum (counts passed for their
+%   running totals), Quivane_mex:badCode or Quivane_mex:badForm.
 %
 %   See also Ortesk_count_mex, Ortesk_slots_mex.
 
@@ -42,3 +47,4 @@
 %! cum = [3; 6];
 %!assert (Quivane_mex (zeros (1, 3), [0.25 0.75], [1; 2], codes, cum), [0.25 0 0; 0 0.75 0; 0.75 0.25 1])
 %!error id=Quivane_mex:badSymbol Quivane_mex (zeros (1, 3), [0.25 0.75], 3, codes, cum)
+%!error id=Quivane_mex:badCum Quivane_mex (zeros (1, 3), [0.25 0.75], [1; 2], codes, [3; 3])

@@ -22,13 +22,16 @@
 %   per sequence. steps must hold for the shortest sequence. S and P are
 %   checked once, and the module's threads take whole sequences.
 %
-%   Inputs (real, full double arrays):
+%   Inputs (real, full arrays: double is read in place; logical, single and
+%   the integer classes are read as double(x), through one double copy):
 %     T  step count: the first element is read; a whole number, 1 <= T < 2^31.
-%     O  observation weights, L x T (symbols x steps), read flat with L rows.
+%     O  observation weights, L x T (symbols x steps), read flat with L rows;
+%        L rows or a vector (read flat as it is), never another row count.
 %     S  membership matrix, n x L: S(i,c) == 1 when symbol c belongs to state i.
 %        The last row is the full state; its K symbols order the columns of P.
 %     P  predecessor table, n x K: P(j,k) is the row of S_j without the k-th
-%        symbol of the last state, or -1 when that symbol is not in S_j.
+%        symbol of the last state, or -1 when that symbol is not in S_j;
+%        n rows or a vector. predecessor_table(S) builds it for a 0/1 S.
 %     steps  optional: step numbers, whole, 1 to T, any shape (read flat), in
 %        any order, repeats allowed; [] chooses none (F is n x 0).
 %   Results:
@@ -49,10 +52,11 @@
 %     % F = [0 0; 0.125 0.25; 0.125 0.25; 0.75 0.5], logScale = [log(8) log(4)]
 %
 %   Errors have identifiers Zellmor_mex:<reason>, for instance
-%   Zellmor_mex:badStepCount, Zellmor_mex:badPredecessor or Zellmor_mex:badSteps.
+%   Zellmor_mex:badStepCount, Zellmor_mex:observationsShape (O transposed),
+%   Zellmor_mex:badPredecessor or Zellmor_mex:badSteps.
 %   Ctrl-C stops a long call (see README).
 %
-%   See also Zellmor_raw_mex, all_subsets, Ortesk_count_mex.
+%   See also Zellmor_raw_mex, all_subsets, predecessor_table, Ortesk_count_mex.
 
 %!shared S, P
 %! S = [0 0; 1 0; 0 1; 1 1];

@@ -24,6 +24,30 @@ typedef int mwIndex;
 
 enum mxComplexity { mxREAL = 0, mxCOMPLEX };
 
+// The host's class numbers, in the host's order: the Windows modules compiled
+// against this header call the host's own library.
+typedef enum {
+    mxUNKNOWN_CLASS = 0,
+    mxCELL_CLASS,
+    mxSTRUCT_CLASS,
+    mxLOGICAL_CLASS,
+    mxCHAR_CLASS,
+    mxVOID_CLASS,
+    mxDOUBLE_CLASS,
+    mxSINGLE_CLASS,
+    mxINT8_CLASS,
+    mxUINT8_CLASS,
+    mxINT16_CLASS,
+    mxUINT16_CLASS,
+    mxINT32_CLASS,
+    mxUINT32_CLASS,
+    mxINT64_CLASS,
+    mxUINT64_CLASS,
+    mxFUNCTION_CLASS
+} mxClassID;
+
+typedef bool mxLogical;
+
 #define mxCreateDoubleMatrix mxCreateDoubleMatrix_700
 #define mxCreateSparse mxCreateSparse_700
 #define mxGetIr mxGetIr_700
@@ -35,6 +59,8 @@ enum mxComplexity { mxREAL = 0, mxCOMPLEX };
 
 extern "C" {
 MEXHOST_API double* mxGetPr(const mxArray* array);
+MEXHOST_API void* mxGetData(const mxArray* array);
+MEXHOST_API mxClassID mxGetClassID(const mxArray* array);
 MEXHOST_API std::size_t mxGetM(const mxArray* array);
 MEXHOST_API std::size_t mxGetN(const mxArray* array);
 MEXHOST_API std::size_t mxGetNumberOfElements(const mxArray* array);

@@ -9,11 +9,14 @@
 #endif
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 // Octave's flag under its name and type, so that the modules find it as they
@@ -27,10 +30,11 @@ struct mxArray_tag {
     bool sparse;
     std::size_t rows;
     std::size_t cols;
-    std::vector<double> data;  // doubles of any class: the modules only read doubles; char codes of text
+    std::vector<double> data;  // of a double array; char codes of text
     bool shapeOnly;
-    std::vector<int> ir, jc;  // of a sparse array: data holds its room for entries
-    std::vector<mxArray*> cells;  // of a cell array, owned: null where unset
+    std::vector<int> ir, jc;           // of a sparse array: data holds its room for entries
+    std::vector<unsigned char> typed;  // the elements of any other numeric or logical class, as the class holds them
+    std::vector<mxArray*> cells;       // of a cell array, owned: null where unset
     ~mxArray_tag() {
         for (mxArray* cell : cells) delete cell;
     }
@@ -65,6 +69,83 @@ bool doubleArrayBytes(std::size_t rows, std::size_t cols, std::size_t* bytes) {
     return !__builtin_mul_overflow(rows, cols, &count) && !__builtin_mul_overflow(count, sizeof(double), bytes);
 }
 
+// Bytes of one element of a numeric class other than double, or of logical;
+// 0 for every other class.
+std::size_t elementBytes(ArrayClass cls) {
+    switch (cls) {
+        case ArrayClass::Logical:
+        case ArrayClass::Int8:
+        case ArrayClass::UInt8: return 1;
+        case ArrayClass::Int16:
+        case ArrayClass::UInt16: return 2;
+        case ArrayClass::Single:
+        case ArrayClass::Int32:
+        case ArrayClass::UInt32: return 4;
+        case ArrayClass::Int64:
+        case ArrayClass::UInt64: return 8;
+        default: return 0;
+    }
+}
+
+// v as the host's integer classes take a double: rounded to nearest, halves
+// away from zero, saturated, NaN to 0.
+template <class Integer>
+Integer toInteger(double v) {
+    if (std::isnan(v)) return 0;
+    const double low = static_cast<double>(std::numeric_limits<Integer>::min());
+    const double high = static_cast<double>(std::numeric_limits<Integer>::max());
+    const double r = std::round(v);
+    if (r <= low) return std::numeric_limits<Integer>::min();
+    if (r >= high) return std::numeric_limits<Integer>::max();
+    return static_cast<Integer>(r);
+}
+
+// Element i of a numeric or logical array stored as its class: to or from double.
+template <class Element>
+void storeAs(unsigned char* typed, std::size_t i, Element e) {
+    std::memcpy(typed + i * sizeof e, &e, sizeof e);
+}
+template <class Element>
+double loadFrom(const unsigned char* typed, std::size_t i) {
+    Element e;
+    std::memcpy(&e, typed + i * sizeof e, sizeof e);
+    return static_cast<double>(e);
+}
+
+void storeElement(mxArray* array, std::size_t i, double v) {
+    unsigned char* t = array->typed.data();
+    switch (array->cls) {
+        case ArrayClass::Logical: return storeAs<mxLogical>(t, i, v != 0.0);
+        case ArrayClass::Single: return storeAs<float>(t, i, static_cast<float>(v));
+        case ArrayClass::Int8: return storeAs(t, i, toInteger<std::int8_t>(v));
+        case ArrayClass::UInt8: return storeAs(t, i, toInteger<std::uint8_t>(v));
+        case ArrayClass::Int16: return storeAs(t, i, toInteger<std::int16_t>(v));
+        case ArrayClass::UInt16: return storeAs(t, i, toInteger<std::uint16_t>(v));
+        case ArrayClass::Int32: return storeAs(t, i, toInteger<std::int32_t>(v));
+        case ArrayClass::UInt32: return storeAs(t, i, toInteger<std::uint32_t>(v));
+        case ArrayClass::Int64: return storeAs(t, i, toInteger<std::int64_t>(v));
+        case ArrayClass::UInt64: return storeAs(t, i, toInteger<std::uint64_t>(v));
+        default: throw std::invalid_argument("storeElement: not a numeric or logical class");
+    }
+}
+
+double loadElement(const mxArray* array, std::size_t i) {
+    const unsigned char* t = array->typed.data();
+    switch (array->cls) {
+        case ArrayClass::Logical: return loadFrom<mxLogical>(t, i);
+        case ArrayClass::Single: return loadFrom<float>(t, i);
+        case ArrayClass::Int8: return loadFrom<std::int8_t>(t, i);
+        case ArrayClass::UInt8: return loadFrom<std::uint8_t>(t, i);
+        case ArrayClass::Int16: return loadFrom<std::int16_t>(t, i);
+        case ArrayClass::UInt16: return loadFrom<std::uint16_t>(t, i);
+        case ArrayClass::Int32: return loadFrom<std::int32_t>(t, i);
+        case ArrayClass::UInt32: return loadFrom<std::uint32_t>(t, i);
+        case ArrayClass::Int64: return loadFrom<std::int64_t>(t, i);
+        case ArrayClass::UInt64: return loadFrom<std::uint64_t>(t, i);
+        default: throw std::invalid_argument("loadElement: not a numeric or logical class");
+    }
+}
+
 bool guardIntact(const ScratchBlock& block) {
     for (std::size_t i = 0; i < kGuardBytes; ++i) {
         if (block.base[block.bytes + i] != kGuardByte) return false;
@@ -86,24 +167,38 @@ mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<doub
     return array;
 }
 
+mxArray* createNumeric(ArrayClass cls, std::size_t rows, std::size_t cols, const std::vector<double>& values) {
+    if (cls == ArrayClass::Double) return createDouble(rows, cols, values);
+    if (elementBytes(cls) == 0) throw std::invalid_argument("createNumeric: not a numeric or logical class");
+    if (values.size() != rows * cols) throw std::invalid_argument("createNumeric: wrong number of values");
+    mxArray* array = createArray(cls, rows, cols, false, false);
+    for (std::size_t i = 0; i < values.size(); ++i) storeElement(array, i, values[i]);
+    return array;
+}
+
 mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool complex, bool sparse) {
-    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false, {}, {}, {}};
+    const std::size_t bytes = elementBytes(cls);
+    if (bytes > 0) {
+        return new mxArray_tag{cls, complex, sparse, rows, cols,
+                               {},  false,   {},     {},   std::vector<unsigned char>(rows * cols * bytes, 0), {}};
+    }
+    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false, {}, {}, {}, {}};
 }
 
 mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayClass cls, bool complex, bool sparse) {
-    return new mxArray_tag{cls, complex, sparse, rows, cols, {}, true, {}, {}, {}};
+    return new mxArray_tag{cls, complex, sparse, rows, cols, {}, true, {}, {}, {}, {}};
 }
 
 mxArray* createText(const std::string& text, ArrayClass cls) {
     const std::size_t cols = cls == ArrayClass::String ? 1 : text.size();
-    mxArray* array = new mxArray_tag{cls, false, false, 1, cols, {}, false, {}, {}, {}};
+    mxArray* array = new mxArray_tag{cls, false, false, 1, cols, {}, false, {}, {}, {}, {}};
     array->data.assign(text.begin(), text.end());
     return array;
 }
 
 mxArray* createCell(std::size_t rows, std::size_t cols, std::vector<mxArray*> elements) {
     elements.resize(rows * cols, nullptr);
-    mxArray* array = new mxArray_tag{ArrayClass::Cell, false, false, rows, cols, {}, false, {}, {}, {}};
+    mxArray* array = new mxArray_tag{ArrayClass::Cell, false, false, rows, cols, {}, false, {}, {}, {}, {}};
     array->cells = std::move(elements);
     return array;
 }
@@ -141,7 +236,33 @@ std::vector<double> fullValues(const mxArray* array) {
     return full;
 }
 
-std::vector<double> values(const mxArray* array) { return array->data; }
+std::vector<double> values(const mxArray* array) {
+    if (elementBytes(array->cls) == 0) return array->data;
+    std::vector<double> converted(array->typed.size() / elementBytes(array->cls));
+    for (std::size_t i = 0; i < converted.size(); ++i) converted[i] = loadElement(array, i);
+    return converted;
+}
+
+const char* className(ArrayClass cls) {
+    switch (cls) {
+        case ArrayClass::Double: return "double";
+        case ArrayClass::Single: return "single";
+        case ArrayClass::Int32: return "int32";
+        case ArrayClass::Logical: return "logical";
+        case ArrayClass::Char: return "char";
+        case ArrayClass::String: return "string";
+        case ArrayClass::Int8: return "int8";
+        case ArrayClass::UInt8: return "uint8";
+        case ArrayClass::Int16: return "int16";
+        case ArrayClass::UInt16: return "uint16";
+        case ArrayClass::UInt32: return "uint32";
+        case ArrayClass::Int64: return "int64";
+        case ArrayClass::UInt64: return "uint64";
+        case ArrayClass::Cell: return "cell";
+        case ArrayClass::Struct: return "struct";
+    }
+    return "unknown";
+}
 
 #ifdef _WIN32
 MexFunction loadModule(const std::string& path) {
@@ -209,12 +330,52 @@ using standin::ArrayClass;
 
 extern "C" {
 
-double* mxGetPr(const mxArray* array) {
+namespace {
+
+// A module that asks for data the host would not hand out ends the run.
+void requireData(const mxArray* array, bool asDouble) {
     if (array->shapeOnly) {
         std::fprintf(stderr, "stand-in host: data of a shape-only array was requested\n");
         std::abort();
     }
+    if (asDouble && array->cls != ArrayClass::Double) {
+        std::fprintf(stderr, "stand-in host: mxGetPr of a %s array\n", standin::className(array->cls));
+        std::abort();
+    }
+}
+
+}  // namespace
+
+double* mxGetPr(const mxArray* array) {
+    requireData(array, true);
     return array->data.empty() ? nullptr : const_cast<double*>(array->data.data());
+}
+
+void* mxGetData(const mxArray* array) {
+    requireData(array, false);
+    if (!array->typed.empty()) return const_cast<unsigned char*>(array->typed.data());
+    return array->data.empty() ? nullptr : const_cast<double*>(array->data.data());
+}
+
+mxClassID mxGetClassID(const mxArray* array) {
+    switch (array->cls) {
+        case ArrayClass::Double: return mxDOUBLE_CLASS;
+        case ArrayClass::Single: return mxSINGLE_CLASS;
+        case ArrayClass::Int32: return mxINT32_CLASS;
+        case ArrayClass::Logical: return mxLOGICAL_CLASS;
+        case ArrayClass::Char: return mxCHAR_CLASS;
+        case ArrayClass::Int8: return mxINT8_CLASS;
+        case ArrayClass::UInt8: return mxUINT8_CLASS;
+        case ArrayClass::Int16: return mxINT16_CLASS;
+        case ArrayClass::UInt16: return mxUINT16_CLASS;
+        case ArrayClass::UInt32: return mxUINT32_CLASS;
+        case ArrayClass::Int64: return mxINT64_CLASS;
+        case ArrayClass::UInt64: return mxUINT64_CLASS;
+        case ArrayClass::Cell: return mxCELL_CLASS;
+        case ArrayClass::Struct: return mxSTRUCT_CLASS;
+        case ArrayClass::String: return mxUNKNOWN_CLASS;  // an object to the host's C API
+    }
+    return mxUNKNOWN_CLASS;
 }
 
 std::size_t mxGetM(const mxArray* array) { return array->rows; }
@@ -226,18 +387,7 @@ bool mxIsSparse(const mxArray* array) { return array->sparse; }
 bool mxIsChar(const mxArray* array) { return array->cls == ArrayClass::Char; }
 bool mxIsClass(const mxArray* array, const char* name) { return std::strcmp(mxGetClassName(array), name) == 0; }
 
-const char* mxGetClassName(const mxArray* array) {
-    switch (array->cls) {
-        case ArrayClass::Double: return "double";
-        case ArrayClass::Single: return "single";
-        case ArrayClass::Int32: return "int32";
-        case ArrayClass::Logical: return "logical";
-        case ArrayClass::Char: return "char";
-        case ArrayClass::String: return "string";
-        case ArrayClass::Cell: return "cell";
-    }
-    return "unknown";
-}
+const char* mxGetClassName(const mxArray* array) { return standin::className(array->cls); }
 
 void* mxCalloc(std::size_t count, std::size_t size) {
     if (size != 0 && count > (SIZE_MAX - standin::kGuardBytes) / size) return nullptr;
@@ -297,6 +447,7 @@ mxArray* mxCreateSparse_700(int rows, int cols, int nzmax, mxComplexity complexi
                                   false,
                                   {},
                                   {},
+                                  {},
                                   {}};
     array->ir.assign(static_cast<std::size_t>(nzmax), 0);
     array->jc.assign(static_cast<std::size_t>(cols) + 1, 0);
@@ -319,13 +470,17 @@ mxArray* mxCreateString(const char* text) { return standin::createText(text); }
 
 bool mxIsCell(const mxArray* array) { return array->cls == ArrayClass::Cell; }
 
-mxArray* mxGetCell_700(const mxArray* array, int index) { return array->cells.at(static_cast<std::size_t>(index)); }
+mxArray* mxGetCell_700(const mxArray* array, int index) {
+    const auto at = static_cast<std::size_t>(index);
+    return at < array->cells.size() ? array->cells[at] : nullptr;  // a cell array made by shape alone is all unset
+}
 
 mxArray* mxCreateCellMatrix_700(int rows, int cols) {
     return standin::createCell(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols), {});
 }
 
 void mxSetCell_700(mxArray* array, int index, mxArray* value) {
+    array->cells.resize(array->rows * array->cols, nullptr);
     mxArray*& cell = array->cells.at(static_cast<std::size_t>(index));
     delete cell;
     cell = value;

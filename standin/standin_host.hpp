@@ -13,7 +13,28 @@
 
 namespace standin {
 
-enum class ArrayClass { Double, Single, Int32, Logical, Char, String, Cell };
+// The first five are those the fuzz targets have always drawn from; new
+// classes go at the end.
+enum class ArrayClass {
+    Double,
+    Single,
+    Int32,
+    Logical,
+    Char,
+    String,
+    Int8,
+    UInt8,
+    Int16,
+    UInt16,
+    UInt32,
+    Int64,
+    UInt64,
+    Cell,
+    Struct,
+};
+
+// The host's name of the class: "double", "int8", "cell".
+MEXHOST_API const char* className(ArrayClass cls);
 
 // What mexErrMsgIdAndTxt throws; caught by callGateway.
 class MEXHOST_API HostError : public std::runtime_error {
@@ -39,6 +60,11 @@ struct CallOutcome {
 
 // A real double m x n array holding values (column-major), or zeros when values is empty.
 MEXHOST_API mxArray* createDouble(std::size_t rows, std::size_t cols, const std::vector<double>& values = {});
+// A real, full numeric or logical array holding values (column-major) as
+// the class holds them: converted as the host converts, integers rounded to
+// nearest and saturated, NaN to 0, logical true for anything but 0.
+MEXHOST_API mxArray* createNumeric(ArrayClass cls, std::size_t rows, std::size_t cols,
+                                   const std::vector<double>& values);
 // An array of any class and flags, zero-filled, for the type checks.
 MEXHOST_API mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool complex, bool sparse);
 // An array that claims rows x cols elements of its class but holds no data:
@@ -61,6 +87,8 @@ MEXHOST_API void checkSparse(const mxArray* array);
 // The doubles of a double array, column-major; a sparse one checked, then
 // filled out with its zeros.
 MEXHOST_API std::vector<double> fullValues(const mxArray* array);
+// The elements of a double array, or of a numeric or logical one as double(x)
+// gives them; the character codes of text.
 MEXHOST_API std::vector<double> values(const mxArray* array);
 
 // Resolves mexFunction in the shared library at path; throws when it cannot.

@@ -87,7 +87,10 @@ forward_cases = @(name) {
   {{0, ones(2, 3), S, P}, [name ":badStepCount"]}
   {{3, ones(2, 3), S, [P(:, 1) [-1; -1; 1; 0]]}, [name ":badPredecessor"]}
   {{3, ones(2, 2), S, P}, [name ":observationsTooShort"]}
-  {{3, ones(2, 3), single(S), P}, [name ":notRealDouble"]}
+  {{3, ones(2, 3), S, P}, ""}
+  {{3, ones(2, 3), logical(S), int8(P)}, ""}
+  {{3, ones(2, 3), complex(S), P}, [name ":notRealDouble"]}
+  {{3, ones(3, 2), S, P}, [name ":observationsShape"]}
   {{3, ones(2, 3), S}, [name ":notEnoughInputs"]}
 };
 modules = {
@@ -97,7 +100,8 @@ modules = {
     {{[], S}, ""}
     {{[], S8}, ""}
     {{S}, "Ortesk_count_mex:notEnoughInputs"}
-    {{[], int32(S)}, "Ortesk_count_mex:notRealDouble"}
+    {{[], int32(S)}, ""}
+    {{[], {S}}, "Ortesk_count_mex:notRealDouble"}
   }
   "Ortesk_slots_mex", {
     {{[], S, [3; 3]}, ""}

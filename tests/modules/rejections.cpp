@@ -121,16 +121,24 @@ std::vector<Rejection> forwardRejections() {
         const char* mnemonic;
     };
     const std::vector<Case> cases = {
-        {"S single", 2, ofClass(A::Single, 4, 2, false, false), "notRealDouble"},
+        {"S complex single", 2, ofClass(A::Single, 4, 2, true, false), "notRealDouble"},
         {"O complex", 1, ofClass(A::Double, 2, 3, true, false), "notRealDouble"},
         {"P sparse", 3, ofClass(A::Double, 4, 2, false, true), "notRealDouble"},
+        {"P a cell", 3, ofClass(A::Cell, 4, 2, false, false), "notRealDouble"},
         {"T empty", 0, [](Example& x) { return x.arrays.dbl(0, 1); }, "badStepCount"},
         {"T 0", 0, scalarT(0), "badStepCount"},
         {"T 2.5", 0, scalarT(2.5), "badStepCount"},
         {"T NaN", 0, scalarT(kNaN), "badStepCount"},
         {"T Inf", 0, scalarT(kInf), "badStepCount"},
         {"T 2^31", 0, scalarT(2147483648.0), "badStepCount"},
+        {"O transposed", 1, [](Example& x) { return x.arrays.dbl(3, 2, std::vector<double>(6, 1)); },
+         "observationsShape"},
         {"O with fewer than L x T elements", 1, [](Example& x) { return x.arrays.dbl(2, 2); }, "observationsTooShort"},
+        {"P transposed", 3,
+         [](Example& x) {
+             return x.arrays.dbl(2, 4, {-1, -1, 1, -1, -1, 1, 3, 2});
+         },
+         "predecessorsShape"},
         {"P with fewer than n x K elements", 3,
          [](Example& x) {
              return x.arrays.dbl(4, 1, {-1, 1, -1, 3});
@@ -145,7 +153,7 @@ std::vector<Rejection> forwardRejections() {
         {"S last row NaN", 2, states({0, 1, 0, 1, 0, 0, 1, kNaN}), "badLastState"},
         {"S last row negative", 2, states({0, 1, 0, -3, 0, 0, 1, 1}), "badLastState"},
         {"S last row with more 1 entries than its sum", 2, states({0, 1, 0, 1, 0, 0, 1, -0.5}), "badLastState"},
-        {"steps single", 4, ofClass(A::Single, 1, 2, false, false), "notRealDouble"},
+        {"steps a struct", 4, ofClass(A::Struct, 1, 1, false, false), "notRealDouble"},
         {"steps 0", 4, steps({0}), "badSteps"},
         {"steps T + 1", 4, steps({4}), "badSteps"},
         {"steps 2.5", 4, steps({2.5}), "badSteps"},
@@ -208,13 +216,13 @@ std::vector<Rejection> transitionRejections() {
         };
     };
     return {
-        {"S logical",
+        {"S sparse logical",
          replaced("Ortesk_count_mex", 1,
-                  [](Example& x) { return x.arrays.keep(standin::createArray(A::Logical, 4, 2, false, false)); }),
+                  [](Example& x) { return x.arrays.keep(standin::createArray(A::Logical, 4, 2, false, true)); }),
          "Ortesk_count_mex:notRealDouble"},
-        {"counts int32",
+        {"counts complex int32",
          replaced("Ortesk_slots_mex", 2,
-                  [](Example& x) { return x.arrays.keep(standin::createArray(A::Int32, 2, 1, false, false)); }),
+                  [](Example& x) { return x.arrays.keep(standin::createArray(A::Int32, 2, 1, true, false)); }),
          "Ortesk_slots_mex:notRealDouble"},
         {"S with 2149 rows",
          [](Example& x) {
@@ -242,9 +250,13 @@ std::vector<Rejection> transitionRejections() {
          "Quivane_mex:notRealDouble"},
         {"symbol 0", assembly({0}, {1000001}, {1, 1}), "Quivane_mex:badSymbol"},
         {"symbol beyond the weights", assembly({3}, {1000001}, {1, 1, 1}), "Quivane_mex:badSymbol"},
-        {"bucket reaching past the codes", assembly({2}, {1000001}, {1, 2}), "Quivane_mex:badBucket"},
+        {"counts in place of their running totals", assembly({1, 2}, {1000001, 1000001}, {1, 1}), "Quivane_mex:badCum"},
+        {"cum decreasing", assembly({1}, {1000001, 1000001}, {2, 1, 2}), "Quivane_mex:badCum"},
+        {"bucket bound 0.5", assembly({2}, {1000001}, {0.5, 1}), "Quivane_mex:badBucket"},
         {"code 0", assembly({1}, {0}, {1}), "Quivane_mex:badCode"},
         {"code with to beyond a", assembly({1}, {4000001}, {1}), "Quivane_mex:badCode"},
+        {"size S itself, a too small", replaced("Quivane_mex", 0, [](Example& x) { return x.S; }),
+         "Quivane_mex:badCode"},
         {"form misspelt", form(text("sprase")), "Quivane_mex:badForm"},
         {"form in capitals", form(text("Sparse")), "Quivane_mex:badForm"},
         {"form padded", form(text("sparse ")), "Quivane_mex:badForm"},

@@ -13,8 +13,8 @@
 
 #include "all_subsets.hpp"
 #include "case_names.hpp"
-#include "module_calls.hpp"
 #include "contract/contracts.hpp"
+#include "module_calls.hpp"
 #include "rejections.hpp"
 
 namespace {
@@ -87,6 +87,38 @@ TEST(Modules, ForwardChosenSteps) {
         3, 2);
     EXPECT_TRUE(sameBits(std::vector<double>(far.begin(), far.begin() + 3), second));
     EXPECT_TRUE(sameBits(std::vector<double>(far.begin() + 3, far.end()), second));
+}
+
+// Each input of each worked example in every numeric class and logical: the
+// same outcome, bit for bit, as the call with double(x), which is read in
+// place while the other classes take exactly one double copy of scratch.
+TEST(Modules, EveryNumericClassReadsAsDouble) {
+    using A = standin::ArrayClass;
+    for (const contract::Module* module : contract::kModules) {
+        for (A cls : {A::Logical, A::Single, A::Int8, A::UInt8, A::Int16, A::UInt16, A::Int32, A::UInt32, A::Int64,
+                      A::UInt64}) {
+            Example x;
+            const Call accepted = acceptedCall(module->name, x);
+            for (std::size_t slot = 0; slot < accepted.inputs.size(); ++slot) {
+                if (module->inputs[slot].kind != contract::InputKind::Numbers) continue;
+                const mxArray* in = accepted.inputs[slot];
+                const mxArray* converted =
+                    x.arrays.keep(standin::createNumeric(cls, mxGetM(in), mxGetN(in), standin::values(in)));
+                Call asClass = accepted, asDouble = accepted;
+                asClass.inputs[slot] = converted;
+                asDouble.inputs[slot] = x.arrays.dbl(mxGetM(in), mxGetN(in), standin::values(converted));
+                standin::CallOutcome got = run(asClass), want = run(asDouble);
+                const std::string label =
+                    std::string(module->name) + " input " + std::to_string(slot + 1) + " " + standin::className(cls);
+                EXPECT_EQ(got.errorMessage, want.errorMessage) << label;
+                if (got.failed() || want.failed()) continue;
+                EXPECT_TRUE(sameBits(standin::values(got.result), standin::values(want.result))) << label;
+                EXPECT_EQ(got.scratchBytes, want.scratchBytes + mxGetNumberOfElements(in) * sizeof(double)) << label;
+                standin::destroyArray(got.result);
+                standin::destroyArray(want.result);
+            }
+        }
+    }
 }
 
 TEST(Modules, ResultStoredWhenNoOutputRequested) {

@@ -86,16 +86,18 @@
 
 %!error id=Quivane_mex:notEnoughInputs Quivane_mex (X, w, [1; 2], codes)
 %!error id=Quivane_mex:tooManyOutputs [A, B] = Quivane_mex (X, w, [1; 2], codes, cum)
-%!error id=Quivane_mex:notRealDouble Quivane_mex (X, single (w), [1; 2], codes, cum)
+%!error id=Quivane_mex:notRealDouble Quivane_mex (X, complex (w), [1; 2], codes, cum)
 %!error id=Quivane_mex:badSymbol Quivane_mex (X, w, 3, codes, cum)
-%!error id=Quivane_mex:badBucket Quivane_mex (X, w, 2, codes, [3 7])
+%!error id=Quivane_mex:badCum Quivane_mex (X, w, [1; 2], codes, [3 3])
+%!error id=Quivane_mex:badBucket Quivane_mex (X, w, 2, codes, [2.5 6])
 %!error id=Quivane_mex:badCode Quivane_mex (X, w, 1, [0 codes(2:end)], cum)
 
-## A class other than real full double at each input position.
+## A class other than a real, full numeric or logical array at each input
+## position.
 %!test
 %! args = {X, w, [1; 2], codes, cum};
 %! for k = 1:5
-%!   for f = {@single, @int32, @complex, @sparse, @logical}
+%!   for f = {@complex, @sparse, @(x) {x}, @(x) complex (single (x)), @(x) sparse (logical (x))}
 %!     bad = args;
 %!     bad{k} = f{1} (bad{k});
 %!     assert (error_identifier ("Quivane_mex", bad{:}), "Quivane_mex:notRealDouble");
@@ -110,11 +112,14 @@
 %! endfor
 %! cases(end+1,:) = {"badSymbol", 0.25, 2, codes, cum};
 %! cases(end+1,:) = {"badSymbol", w, 2, codes, 3};
-%! for c = {[3 2], [2.5 6], [3 7], [3 NaN], [-1 6], [3 6.5]}
+%! for c = {[3 2], [3 7], [3 NaN], [-1 6], [3 6.5], [7 6], [3 3], [3 Inf], [6 12]}
+%!   cases(end+1,:) = {"badCum", w, 2, codes, c{1}};
+%!   cases(end+1,:) = {"badCum", w, zeros(0, 1), codes, c{1}};
+%! endfor
+%! for c = {[2.5 6], [3.5 6], [0.5 1 6]}
 %!   cases(end+1,:) = {"badBucket", w, 2, codes, c{1}};
 %! endfor
-%! cases(end+1,:) = {"badBucket", w, 1, codes, [-1 6]};
-%! cases(end+1,:) = {"badBucket", w, 1, codes, [7 6]};
+%! cases(end+1,:) = {"badBucket", w, 1, codes, [2.5 6]};
 %! for e = {0, 4000001, 1000004, 1500000.5, -1000001, 5, NaN, 2^31}
 %!   bad = codes;
 %!   bad(2) = e{1};
@@ -124,6 +129,14 @@
 %!   got = error_identifier ("Quivane_mex", X, cases{c,2:end});
 %!   assert (strcmp (got, ["Quivane_mex:" cases{c,1}]), "case %d: '%s'", c, got);
 %! endfor
+%! ## S itself as the first input: the codes' message blames input 1.
+%! try
+%!   Quivane_mex ([0 0; 1 0; 0 1; 1 1], w, [1; 2], codes, cum);
+%!   error ("accepted");
+%! catch err
+%!   assert (err.identifier, "Quivane_mex:badCode");
+%!   assert (index (err.message, "does not fit a = 2 (the column count of input 1") > 0, "%s", err.message);
+%! end_try_catch
 
 ## The sparse form: full() holds the dense bits, room for exactly the entries
 ## stored and none of them 0, also where weights cancel (the diagonal of a

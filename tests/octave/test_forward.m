@@ -73,6 +73,7 @@
 %! for name = names
 %!   want = feval (name{1}, 3, O, S, P);
 %!   assert (feval (name{1}, 3, O(:)', S, P), want);
+%!   assert (feval (name{1}, 3, O, S, P(:)'), want);
 %!   assert (feval (name{1}, 3, [O, rand(2, 4)], S, P), want);
 %!   assert (feval (name{1}, [3 99], O, S, P), want);
 %! endfor
@@ -132,7 +133,9 @@
 %!error id=Zellmor_raw_mex:notEnoughInputs Zellmor_raw_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 1])
 %!error id=Zellmor_mex:tooManyOutputs [a, b, c] = Zellmor_mex (3, ones (2, 3), S, P)
 %!error id=Zellmor_raw_mex:tooManyOutputs [a, b] = Zellmor_raw_mex (3, ones (2, 3), S, P)
-%!error id=Zellmor_mex:notRealDouble Zellmor_mex (single (3), ones (2, 3), S, P)
+%!error id=Zellmor_mex:notRealDouble Zellmor_mex ({3}, ones (2, 3), S, P)
+%!error id=Zellmor_mex:observationsShape Zellmor_mex (3, ones (3, 2), S, P)
+%!error id=Zellmor_mex:predecessorsShape Zellmor_mex (3, ones (2, 3), S, P')
 %!error id=Zellmor_mex:badStepCount Zellmor_mex (0, ones (2, 3), S, P)
 %!error id=Zellmor_mex:observationsTooShort Zellmor_mex (3, ones (2, 2), S, P)
 %!error id=Zellmor_mex:predecessorsTooShort Zellmor_mex (3, ones (2, 3), S, P(:,1))
@@ -140,11 +143,12 @@
 %!error id=Zellmor_mex:noMemberEntry Zellmor_mex (3, ones (2, 3), [0 0; 0.5 0.7; 0 1; 1 1], P)
 %!error id=Zellmor_mex:badLastState Zellmor_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 NaN], P)
 
-## A class other than real full double, at each input position; the message
-## names the position.
+## A class other than a real, full numeric or logical array, at each input
+## position; the message names the position.
 %!test
 %! args = {3, ones(2, 3), S, P};
-%! convert = {@single, @int32, @complex, @sparse, @logical, @(x) char (x + 48)};
+%! convert = {@complex, @sparse, @(x) char (x + 48), @(x) {x}, @(x) struct ("x", x), @(x) complex (single (x)), ...
+%!            @(x) sparse (logical (x))};
 %! for name = names
 %!   for k = 1:4
 %!     for f = convert
@@ -168,6 +172,12 @@
 %! cases = {};
 %! for T = {0, -1, 2.5, NaN, Inf, 2^31, -Inf, []}
 %!   cases(end+1,:) = {"badStepCount", T{1}, O, S, P};
+%! endfor
+%! for Ob = {O', ones(3, 3), ones(4, 6)}
+%!   cases(end+1,:) = {"observationsShape", 3, Ob{1}, S, P};
+%! endfor
+%! for Pb = {P', [P; P], P(1:3,:)}
+%!   cases(end+1,:) = {"predecessorsShape", 3, O, S, Pb{1}};
 %! endfor
 %! cases(end+1,:) = {"observationsTooShort", 3, ones(1, 5), S, P};
 %! cases(end+1,:) = {"observationsTooShort", 4, O, S, P};
@@ -281,7 +291,7 @@
 %!test
 %! cases = {[3 3 3], {ones(2, 3), ones(2, 3)}, [], "badStepCount", "Input 1 (T, the step count) must hold 1 or B = 2 entries, one per sequence; found 3."
 %!          3, {ones(2, 3), ones(2, 2)}, [], "observationsTooShort", "Input 2 (O, the observations), sequence 2: must hold at least L x T = 6"
-%!          3, {ones(2, 3), {1}}, [], "notRealDouble", "Input 2 (O, the observations), sequence 2: must be a real, full double array; found cell."
+%!          3, {ones(2, 3), {1}}, [], "notRealDouble", "Input 2 (O, the observations), sequence 2: must be a real, full numeric or logical array; found cell."
 %!          [3 2], {ones(2, 3), ones(2, 2)}, 3, "badSteps", "Input 5 (steps, the steps to return): element 1 must be a whole number from 1 to T = 2"};
 %! for c = 1:rows (cases)
 %!   [T, O, steps, mnemonic, message] = cases{c,:};

@@ -133,11 +133,11 @@
 ## Rejected inputs: {module, reason, arguments}.
 %!test
 %! cases = {};
-%! for f = {@sparse, @complex, @single, @logical}
+%! for f = {@sparse, @complex, @(x) {x}, @(x) complex (single (x)), @(x) sparse (logical (x))}
 %!   cases(end+1,:) = {"Ortesk_count_mex", "notRealDouble", {[], f{1}(S)}};
 %!   cases(end+1,:) = {"Ortesk_slots_mex", "notRealDouble", {[], f{1}(S), counts}};
 %! endfor
-%! cases(end+1,:) = {"Ortesk_slots_mex", "notRealDouble", {[], S, int32(counts)}};
+%! cases(end+1,:) = {"Ortesk_slots_mex", "notRealDouble", {[], S, struct("counts", counts)}};
 %! cases(end+1,:) = {"Ortesk_slots_mex", "countsTooShort", {[], S, zeros(0, 1)}};
 %! for v = {-1, 1.5, NaN, 2^31, Inf}
 %!   cases(end+1,:) = {"Ortesk_slots_mex", "badCount", {[], S, [3; v{1}]}};
