@@ -144,7 +144,7 @@
 %!error id=Zellmor_mex:badLastState Zellmor_mex (3, ones (2, 3), [0 0; 1 0; 0 1; 1 NaN], P)
 
 ## A class other than a real, full numeric or logical array, at each input
-## position; the message names the position.
+## position; the message names the position. (A cell array as O is a batch.)
 %!test
 %! args = {3, ones(2, 3), S, P};
 %! convert = {@complex, @sparse, @(x) char (x + 48), @(x) {x}, @(x) struct ("x", x), @(x) complex (single (x)), ...
@@ -154,6 +154,9 @@
 %!     for f = convert
 %!       bad = args;
 %!       bad{k} = f{1} (bad{k});
+%!       if (k == 2 && iscell (bad{k}))
+%!         continue;
+%!       endif
 %!       try
 %!         feval (name{1}, bad{:});
 %!         error ("no error for %s of input %d", func2str (f{1}), k);
