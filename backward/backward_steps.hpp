@@ -11,7 +11,7 @@
 
 // Step t back from step t + 1, in the steps' order. Columns are padded as
 // newPaddedColumn pads them; `later` and `earlier` have a further
-// 2 x kMaxLanes doubles past their end.
+// 4 x kMaxLanes doubles past their end.
 struct BackwardStep {
     const double* weights;  // O(:, t + 1)
     double divisor;         // c_{t+1}

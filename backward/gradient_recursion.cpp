@@ -139,8 +139,8 @@ bool gradientRecursion(const GradientPlan& plan, const GradientResult& result, F
     }
     if (!plan.derivatives) return true;
     const std::int32_t n = fp.states, L = fp.symbols;
-    double* later = newPaddedColumn(n + 2 * kMaxLanes);
-    double* earlier = newPaddedColumn(n + 2 * kMaxLanes);
+    double* later = newPaddedColumn(n + 4 * kMaxLanes);
+    double* earlier = newPaddedColumn(n + 4 * kMaxLanes);
     for (std::int32_t j = 0; j < n; ++j) later[fp.order.placeOf(j)] = (plan.finalWeights ? plan.finalWeights[j] : 1.0) / weighted;
     BackwardPhase phase;
     phase.plan = &plan;
