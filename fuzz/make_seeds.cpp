@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
     std::filesystem::path dir = argv[1];
     writeSeed(dir, "Zellmor_mex", forwardExample());
     writeSeed(dir, "Zellmor_raw_mex", forwardExample());
+    fuzz::Writer gradient = forwardExample();
+    gradient.choice(0);  // w left out
+    writeSeed(dir, "Zellmor_grad_mex", gradient);
     writeSeed(dir, "Ortesk_count_mex", transitionExample());
     writeSeed(dir, "Ortesk_slots_mex", transitionExample());
     writeSeed(dir, "Quivane_mex", assemblyExample());

@@ -144,9 +144,18 @@ std::vector<Rejection> forwardRejections() {
         {"steps Inf", 4, steps({kInf}), "badSteps"},
     };
     std::vector<Rejection> table;
-    for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name}) {
-        for (const Case& c : cases)
-            table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
+    for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name, contract::kZellmorGrad.name}) {
+        // The gradient takes w before steps.
+        const int stepsSlot = name == contract::kZellmorGrad.name ? 5 : 4;
+        for (const Case& c : cases) {
+            const int slot = c.slot == 4 ? stepsSlot : c.slot;
+            table.push_back({c.label, changed(name, [slot, c](Call& call, Example& x) {
+                                 while (call.inputs.size() < static_cast<std::size_t>(slot)) call.inputs.push_back(x.unused);
+                                 if (call.inputs.size() == static_cast<std::size_t>(slot)) call.inputs.push_back(nullptr);
+                                 call.inputs[slot] = c.input(x);
+                             }),
+                             name + ":" + c.mnemonic});
+        }
         // K of 2^31 - 1 must meet the check of P before any list of K entries.
         table.push_back({"S last row summing to 2^31 - 1 from a host with 1 MB",
                          changed(name,
@@ -157,6 +166,23 @@ std::vector<Rejection> forwardRejections() {
                          name + ":predecessorsTooShort"});
     }
     return table;
+}
+
+std::vector<Rejection> gradientRejections() {
+    const std::string name = contract::kZellmorGrad.name;
+    auto weights = [](std::vector<double> w) {
+        return [w](Example& x) -> const mxArray* { return x.arrays.row(w); };
+    };
+    return {
+        {"w of 3 entries for 4 states", replaced(name, 4, weights({1, 1, 1})), name + ":badFinalWeights"},
+        {"w entry -1", replaced(name, 4, weights({1, 1, -1, 1})), name + ":badFinalWeights"},
+        {"w entry NaN", replaced(name, 4, weights({1, kNaN, 1, 1})), name + ":badFinalWeights"},
+        {"w entry Inf", replaced(name, 4, weights({1, 1, 1, kInf})), name + ":badFinalWeights"},
+        {"w complex",
+         replaced(name, 4,
+                  [](Example& x) { return x.arrays.keep(standin::createArray(standin::ArrayClass::Double, 1, 4, true, false)); }),
+         name + ":notRealDouble"},
+    };
 }
 
 std::vector<Rejection> transitionRejections() {
@@ -266,7 +292,7 @@ std::string renderedRejectionTable() {
 const std::vector<Rejection>& rejectionTable() {
     static const std::vector<Rejection> table = [] {
         std::vector<Rejection> all = callShapeRejections();
-        for (auto part : {forwardRejections(), transitionRejections()}) all.insert(all.end(), part.begin(), part.end());
+        for (auto part : {forwardRejections(), gradientRejections(), transitionRejections()}) all.insert(all.end(), part.begin(), part.end());
         return all;
     }();
     return table;
