@@ -13,26 +13,7 @@
 ## Without MEX_MODULE_DIR the modules are taken from ../build/octave, next to
 ## this script.
 1;
-
-function t = best_time (f, budget, least)
-  ## The fastest of at least `least` runs (3 unless given) after one
-  ## warm-up, running on while the runs so far took less than budget seconds.
-  if (nargin < 3)
-    least = 3;
-  endif
-  f ();
-  t = Inf;
-  total = 0;
-  runs = 0;
-  while (runs < least || (total < budget && runs < 50))
-    tic ();
-    f ();
-    elapsed = toc ();
-    t = min (t, elapsed);
-    total += elapsed;
-    runs += 1;
-  endwhile
-endfunction
+addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows
 
 ## Forward recursion, one vectorised update per symbol of the last state.
 function F = forward_vectorised (T, O, S, P)
@@ -143,17 +124,6 @@ function [X, w, list, codes, cum] = pipeline_inputs (L)
   X = zeros (1, rows (S) - 1);
 endfunction
 
-## The family of rows `kept` of S (the full set last among them), P
-## renumbered to match; an entry whose row is not kept becomes -1.
-function [S, P] = family_rows (S, P, kept)
-  where = zeros (rows (S), 1);
-  where(kept) = 1:numel (kept);
-  S = S(kept, :);
-  P = P(kept, :);
-  has = P ~= -1;
-  P(has) = where(P(has));
-  P(P == 0) = -1;
-endfunction
 
 ## The time of one call of module (T, O, S, P) in a fresh octave-cli, on the
 ## inputs saved in input_file, from the module's folder. A call without

@@ -109,6 +109,32 @@ inline constexpr Module kZellmor = {"Zellmor_mex", kForwardInputs, kRescaledOutp
 inline constexpr Module kZellmorRaw = {"Zellmor_raw_mex", kForwardInputs, kRawOutputs, kCallRejections,
                                        kForwardRejections};
 
+inline constexpr Input kGradientInputs[] = {
+    {"T", "the step count", InputKind::Numbers},
+    {"O", "the observations", InputKind::Numbers, false, nullptr, 0, nullptr, true},
+    {"S", "the membership matrix", InputKind::Numbers},
+    {"P", "the predecessor table", InputKind::Numbers},
+    {"w", "the final-state weights", InputKind::Numbers, true},
+    {"steps", "the steps whose posteriors to return", InputKind::Numbers, true},
+};
+// The gradient's argument slots past the forward modules' first four.
+enum GradientSlot : std::size_t { kFinalWeightsSlot = 4, kPosteriorStepsSlot = 5 };
+inline constexpr Output kGradientOutputs[] = {{"logL", "the log-likelihood"},
+                                              {"dO", "its derivatives with respect to O"},
+                                              {"gamma", "the state posteriors of the steps"}};
+// The forward recursion's rejections, then w's.
+inline constexpr Rejection kGradientRejections[] = {
+    kForwardRejections[0], kForwardRejections[1], kForwardRejections[2], kForwardRejections[3],
+    kForwardRejections[4], kForwardRejections[5], kForwardRejections[6], kForwardRejections[7],
+    kForwardRejections[8], kForwardRejections[9], kForwardRejections[10],
+    {"badFinalWeights", "w has a count other than n, or an entry that is NaN, Inf or negative"},
+};
+static_assert(sizeof kGradientRejections / sizeof kGradientRejections[0] ==
+                  sizeof kForwardRejections / sizeof kForwardRejections[0] + 1,
+              "every forward rejection is the gradient's too");
+inline constexpr Module kZellmorGrad = {"Zellmor_grad_mex", kGradientInputs, kGradientOutputs, kCallRejections,
+                                        kGradientRejections};
+
 inline constexpr Input kCountInputs[] = {
     {"unused", nullptr, InputKind::Unread},
     {"S", "the membership matrix", InputKind::Numbers},
@@ -166,7 +192,8 @@ inline constexpr Rejection kAssemblyRejections[] = {
 inline constexpr Module kQuivane = {"Quivane_mex", kAssemblyInputs, kAssemblyOutputs, kCallRejections,
                                     kAssemblyRejections};
 
-inline constexpr const Module* kModules[] = {&kZellmor, &kZellmorRaw, &kOrteskCount, &kOrteskSlots, &kQuivane};
+inline constexpr const Module* kModules[] = {&kZellmor,     &kZellmorRaw, &kZellmorGrad,
+                                             &kOrteskCount, &kOrteskSlots, &kQuivane};
 
 }  // namespace contract
 

@@ -10,13 +10,17 @@ static_assert(kStateUnit % kLaneGroup == 0, "a range that starts on a unit start
 // Entry 0 of a column starts a cache line wherever the host's block begins:
 // the kernels then split no vector across two lines, and how fast a call
 // runs no longer depends on what the allocator handed out before.
-double* newPaddedColumn(std::int32_t n) {
+double* newPaddedColumns(std::int64_t count, std::int64_t stride) {
     constexpr std::size_t kLineBytes = 64;
     constexpr std::size_t kShiftRoom = kLineBytes / sizeof(double) - 1;
-    const std::size_t units = (static_cast<std::size_t>(n) + kStateUnit - 1) / kStateUnit;
-    double* const block = scratchArray<double>(kMaxLanes + units * kStateUnit + kShiftRoom);
+    double* const block = scratchArray<double>(kMaxLanes + static_cast<std::size_t>(count * stride) + kShiftRoom);
     const std::uintptr_t entry0 = reinterpret_cast<std::uintptr_t>(block + kMaxLanes);
     return block + kMaxLanes + (kLineBytes - entry0 % kLineBytes) % kLineBytes / sizeof(double);
+}
+
+double* newPaddedColumn(std::int32_t n) {
+    const std::int64_t units = (static_cast<std::int64_t>(n) + kStateUnit - 1) / kStateUnit;
+    return newPaddedColumns(1, units * kStateUnit);
 }
 
 void forwardStep(const ForwardPlan& plan, std::int32_t step, const double* previous, double* next,

@@ -18,6 +18,11 @@ constexpr std::int32_t kStateUnit = 4 * kMaxLanes;
 // end.
 double* newPaddedColumn(std::int32_t n);
 
+// `count` columns of `stride` doubles (a multiple of kStateUnit) in one block
+// of host scratch, padded as newPaddedColumn pads one: column c at the result
+// + c x stride, the kMaxLanes doubles before it the tail of column c - 1.
+double* newPaddedColumns(std::int64_t count, std::int64_t stride);
+
 // Step `step` (from 2) of the places [first, last) of the steps' column into
 // next from the step before in previous (padded columns, the caller's; first
 // a multiple of kStateUnit). The unit holding last - 1 is written whole.

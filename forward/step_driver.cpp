@@ -9,16 +9,8 @@
 
 namespace {
 
-// States per chunk: whole cache blocks of the subset step, and few enough
-// chunks per step that handing them out costs little.
-constexpr std::int32_t kChunkStates = 2048;
 static_assert(kChunkStates % kStateUnit == 0, "chunks start where the subset step may start");
 static_assert((std::int64_t{1} << 31) / kChunkStates <= ChunkScheduler::kMaxChunks, "any n fits a phase");
-
-// The chunks of a column of `states` states, the last one possibly short.
-std::int32_t chunkCount(std::int32_t states) {
-    return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
-}
 
 struct StateRange {
     std::int32_t first, last;

@@ -30,6 +30,16 @@ protected:
     ~StepObserver() = default;
 };
 
+// States per chunk of a step: whole cache blocks of the subset step, and few
+// enough chunks per step that handing them out costs little. Other phases
+// on the driver's scheduler take chunks of the same places.
+constexpr std::int32_t kChunkStates = 2048;
+
+// The chunks of a column of `states` states, the last one possibly short.
+inline std::int32_t chunkCount(std::int32_t states) {
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
+}
+
 // Ctrl-C as the threads of one call share it: once any thread has seen it,
 // every driver of the call stops after its phase. Only the calling thread
 // reads the host's flag (through poll).
@@ -62,6 +72,10 @@ public:
     // step `to`. Returns false, with fault "interrupted", when Ctrl-C stops it
     // (every thread it started has then ended).
     bool run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
+
+    // The threads the steps run on, chunkCount(states) chunks a phase, for
+    // other phases of the call between runs.
+    ChunkScheduler& scheduler() { return scheduler_; }
 
 private:
     double advance(std::int32_t step, const double* previous, double* next);

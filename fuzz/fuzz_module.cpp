@@ -137,6 +137,18 @@ Case forwardCase(fuzz::Reader& r) {
     return c;
 }
 
+// The forward case with w before its steps. Bytes: w left out, [] (when
+// steps follow), or n entries.
+Case gradientCase(fuzz::Reader& r) {
+    Case c = forwardCase(r);
+    const std::size_t n = c.args[2].rows;
+    const std::size_t kind = r.below(3);
+    Arg w = matrix(kind == 2 ? n : 0, kind == 2 ? 1 : 0, {});
+    for (std::size_t i = 0; i < w.rows; ++i) w.values.push_back(r.value());
+    if (kind > 0 || c.args.size() > 4) c.args.insert(c.args.begin() + 4, w);
+    return c;
+}
+
 // Bytes: L (0..4).
 Case countCase(fuzz::Reader& r) { return {{matrix(0, 0, {}), subsetStates(r.below(5))}}; }
 
@@ -324,8 +336,10 @@ Shape expectedShape(const std::vector<Arg>& args) {
         return {1, static_cast<std::size_t>(total)};
     }
     if (module == "Quivane_mex") return {args[0].cols, args[0].cols};
+    const std::size_t batch = args[1].cell ? args[1].sequences.size() : 1;
+    if (module == "Zellmor_grad_mex") return {1, batch};
     const std::size_t columns = args.size() > 4 ? args[4].rows * args[4].cols : 1;
-    return {args[2].rows, args[1].cell ? columns * args[1].sequences.size() : columns};
+    return {args[2].rows, columns * batch};
 }
 
 // Every "<module>:<mnemonic>" identifier this module's contract declares.
@@ -371,6 +385,17 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
         text << "result " << rows << " x " << cols << ", documented " << want.rows << " x " << want.cols;
         fail(text.str());
     }
+    if (std::string(FUZZ_MODULE) == "Zellmor_grad_mex") {
+        // dO: L x T; gamma: n x the chosen steps, or every step.
+        const std::size_t T = static_cast<std::size_t>(c.args[0].values[0]);
+        const std::size_t gammaColumns = c.args.size() > 5 ? c.args[5].rows * c.args[5].cols : T;
+        const Shape others[] = {{c.args[2].cols, T}, {c.args[2].rows, gammaColumns}};
+        for (std::size_t i = 0; i < outcome.otherResults.size(); ++i) {
+            const mxArray* other = outcome.otherResults[i];
+            if (mxGetM(other) != others[i].rows || mxGetN(other) != others[i].cols) fail("dO or gamma misshapen");
+        }
+        return;
+    }
     for (const mxArray* logScale : outcome.otherResults) {
         if (mxGetM(logScale) != 1 || mxGetN(logScale) != want.cols) fail("logScale not 1 x the columns of F");
     }
@@ -386,6 +411,7 @@ Case deriveCase(fuzz::Reader& r) {
     if (module == "Ortesk_count_mex") return countCase(r);
     if (module == "Ortesk_slots_mex") return slotsCase(r);
     if (module == "Quivane_mex") return assemblyCase(r);
+    if (module == "Zellmor_grad_mex") return gradientCase(r);
     return forwardCase(r);
 }
 

@@ -79,6 +79,9 @@ int main(int argc, char** argv) {
         writeSeed(dir, module, forwardExample());
         writeSeed(dir, module, forwardBatchExample(), "batch_example");
     }
+    fuzz::Writer gradient = forwardExample();
+    gradient.choice(0);  // w left out
+    writeSeed(dir, "Zellmor_grad_mex", gradient);
     writeSeed(dir, "Ortesk_count_mex", transitionExample());
     writeSeed(dir, "Ortesk_slots_mex", transitionExample());
     writeSeed(dir, "Quivane_mex", assemblyExample());

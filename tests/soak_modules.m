@@ -96,6 +96,8 @@ forward_cases = @(name) {
 modules = {
   "Zellmor_mex", forward_cases("Zellmor_mex")
   "Zellmor_raw_mex", forward_cases("Zellmor_raw_mex")
+  "Zellmor_grad_mex", [forward_cases("Zellmor_grad_mex")
+                       {{{20, O8, S8, P8, -ones(256, 1)}, "Zellmor_grad_mex:badFinalWeights"}}]
   "Ortesk_count_mex", {
     {{[], S}, ""}
     {{[], S8}, ""}

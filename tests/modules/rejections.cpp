@@ -168,9 +168,18 @@ std::vector<Rejection> forwardRejections() {
          batch([] { return std::vector<mxArray*>{standin::createDouble(2, 2)}; }), "observationsTooShort"},
     };
     std::vector<Rejection> table;
-    for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name}) {
-        for (const Case& c : cases)
-            table.push_back({c.label, replaced(name, c.slot, c.input), name + ":" + c.mnemonic});
+    for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name, contract::kZellmorGrad.name}) {
+        // The gradient takes w before steps.
+        const int stepsSlot = name == contract::kZellmorGrad.name ? 5 : 4;
+        for (const Case& c : cases) {
+            const int slot = c.slot == 4 ? stepsSlot : c.slot;
+            table.push_back({c.label, changed(name, [slot, c](Call& call, Example& x) {
+                                 while (call.inputs.size() < static_cast<std::size_t>(slot)) call.inputs.push_back(x.unused);
+                                 if (call.inputs.size() == static_cast<std::size_t>(slot)) call.inputs.push_back(nullptr);
+                                 call.inputs[slot] = c.input(x);
+                             }),
+                             name + ":" + c.mnemonic});
+        }
         // A batch of two sequences, the second of T = 2.
         const Input twoSequences =
             batch([] { return std::vector<mxArray*>{standin::createDouble(2, 2, {1, 1, 1, 1})}; });
@@ -182,9 +191,11 @@ std::vector<Rejection> forwardRejections() {
                          name + ":badStepCount"});
         table.push_back({"steps past the shortest sequence of a batch",
                          changed(name,
-                                 [twoSequences](Call& c, Example& x) {
-                                     c.inputs = {x.arrays.row({3, 2}), twoSequences(x), c.inputs[2], c.inputs[3],
-                                                 x.arrays.row({3})};
+                                 [twoSequences, stepsSlot](Call& c, Example& x) {
+                                     c.inputs.resize(static_cast<std::size_t>(stepsSlot), x.unused);
+                                     c.inputs[0] = x.arrays.row({3, 2});
+                                     c.inputs[1] = twoSequences(x);
+                                     c.inputs.push_back(x.arrays.row({3}));
                                  }),
                          name + ":badSteps"});
         // K of 2^31 - 1 must meet the check of P before any list of K entries.
@@ -197,6 +208,23 @@ std::vector<Rejection> forwardRejections() {
                          name + ":predecessorsTooShort"});
     }
     return table;
+}
+
+std::vector<Rejection> gradientRejections() {
+    const std::string name = contract::kZellmorGrad.name;
+    auto weights = [](std::vector<double> w) {
+        return [w](Example& x) -> const mxArray* { return x.arrays.row(w); };
+    };
+    return {
+        {"w of 3 entries for 4 states", replaced(name, 4, weights({1, 1, 1})), name + ":badFinalWeights"},
+        {"w entry -1", replaced(name, 4, weights({1, 1, -1, 1})), name + ":badFinalWeights"},
+        {"w entry NaN", replaced(name, 4, weights({1, kNaN, 1, 1})), name + ":badFinalWeights"},
+        {"w entry Inf", replaced(name, 4, weights({1, 1, 1, kInf})), name + ":badFinalWeights"},
+        {"w complex",
+         replaced(name, 4,
+                  [](Example& x) { return x.arrays.keep(standin::createArray(standin::ArrayClass::Double, 1, 4, true, false)); }),
+         name + ":notRealDouble"},
+    };
 }
 
 std::vector<Rejection> transitionRejections() {
@@ -310,7 +338,7 @@ std::string renderedRejectionTable() {
 const std::vector<Rejection>& rejectionTable() {
     static const std::vector<Rejection> table = [] {
         std::vector<Rejection> all = callShapeRejections();
-        for (auto part : {forwardRejections(), transitionRejections()}) all.insert(all.end(), part.begin(), part.end());
+        for (auto part : {forwardRejections(), gradientRejections(), transitionRejections()}) all.insert(all.end(), part.begin(), part.end());
         return all;
     }();
     return table;

@@ -6,6 +6,7 @@
 
 #include "arrays/array_view.hpp"
 #include "forward/forward_recursion.hpp"
+#include "forward/instruction_sets.hpp"
 #include "state_spaces.hpp"
 
 // values as a rows x cols array, column-major; rows * cols == values.size().
@@ -27,6 +28,15 @@ inline ForwardInputs forwardInputsOf(const StateSpace& space, const std::vector<
             viewOf(space.P, space.n, space.K),
             steps ? viewOf(*steps, 1, static_cast<std::int32_t>(steps->size())) : ArrayView{},
             steps != nullptr};
+}
+
+// The copies of the kernels this processor runs, and the one a call picks.
+inline std::vector<InstructionSet> runnableCopies() {
+    std::vector<InstructionSet> sets = {InstructionSet::automatic};
+    for (InstructionSet set : kInstructionSets) {
+        if (processorRuns(set)) sets.push_back(set);
+    }
+    return sets;
 }
 
 // What a planned forward call returns: the chosen steps' weights (n x m) and

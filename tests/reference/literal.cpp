@@ -55,6 +55,54 @@ std::vector<double> forwardRecursion(double T, const double* O, const double* S,
     return std::vector<double>(last, last + n);
 }
 
+Gradient gradient(std::int32_t T, const double* O, const double* S, const double* P, const double* w, std::int32_t n,
+                  std::int32_t L) {
+    using Real = long double;
+    auto K = static_cast<std::int32_t>(rowSum(S, n - 1, n, L));
+    std::int32_t* Q = positionsEqualInto(S, n - 1, n, L, K, 1.0);
+    const auto at = [n](std::int32_t j, std::int32_t t) { return j + static_cast<std::size_t>(t) * n; };
+    const auto o = [O, L](std::int32_t s, std::int32_t t) { return static_cast<Real>(O[s + static_cast<std::int64_t>(t) * L]); };
+    std::vector<Real> R(static_cast<std::size_t>(n) * T), B(R.size()), dO(static_cast<std::size_t>(L) * T);
+    std::vector<std::int32_t> first(static_cast<std::size_t>(n), -1);
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (static_cast<std::int32_t>(rowSum(S, i, n, L)) != 1) continue;
+        for (std::int32_t c = L - 1; c >= 0; --c) first[i] = S[i + static_cast<std::int64_t>(c) * n] == 1.0 ? c : first[i];
+        R[i] = o(first[i], 0);
+    }
+    for (std::int32_t t = 0; t + 1 < T; ++t) {
+        for (std::int32_t j = 0; j < n; ++j) {
+            for (std::int32_t k = 0; k < K; ++k) {
+                double p = P[j + static_cast<std::int64_t>(k) * n];
+                if (p != -1.0) R[at(j, t + 1)] += (R[at(static_cast<std::int32_t>(p) - 1, t)] + R[at(j, t)]) * o(Q[k], t + 1);
+            }
+        }
+    }
+    Real Z = 0;
+    for (std::int32_t j = 0; j < n; ++j) Z += (w ? w[j] : 1.0) * R[at(j, T - 1)];
+    for (std::int32_t j = 0; j < n; ++j) B[at(j, T - 1)] = w ? w[j] : 1.0;
+    // The adjoint of each term (R_t(p) + R_t(j)) * O(Q[k], t+1) of R_{t+1}(j).
+    for (std::int32_t t = T - 2; t >= 0; --t) {
+        for (std::int32_t j = 0; j < n; ++j) {
+            for (std::int32_t k = 0; k < K; ++k) {
+                double p = P[j + static_cast<std::int64_t>(k) * n];
+                if (p == -1.0) continue;
+                const std::int32_t pred = static_cast<std::int32_t>(p) - 1;
+                const Real b = B[at(j, t + 1)];
+                B[at(pred, t)] += b * o(Q[k], t + 1);
+                B[at(j, t)] += b * o(Q[k], t + 1);
+                dO[Q[k] + static_cast<std::size_t>(t + 1) * L] += b * (R[at(pred, t)] + R[at(j, t)]);
+            }
+        }
+    }
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (first[i] >= 0) dO[first[i]] += B[i];
+    }
+    Gradient g{static_cast<double>(std::log(Z)), {}, {}};
+    for (Real d : dO) g.derivatives.push_back(static_cast<double>(d / Z));
+    for (std::size_t e = 0; e < R.size(); ++e) g.posteriors.push_back(static_cast<double>(R[e] * B[e] / Z));
+    return g;
+}
+
 std::vector<Event> transitionEvents(const double* S, std::int32_t a, std::int32_t L) {
     std::vector<Event> events;
     for (std::int32_t to = 1; to < a; ++to) {

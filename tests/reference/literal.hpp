@@ -29,6 +29,17 @@ Trajectory forwardTrajectory(double T, const double* O, const double* S, const d
 std::vector<double> forwardRecursion(double T, const double* O, const double* S, const double* P, std::int32_t n,
                                      std::int32_t L, bool normalize);
 
+// The raw recursion differentiated line by line in long double, apart from
+// any rescaling: log Z (Z = sum_j w(j) R_T(j), w null for all ones), dlogZ/dO
+// (L x T) and R_t(j) dZ/dR_t(j) / Z for every step (n x T).
+struct Gradient {
+    double logLikelihood;
+    std::vector<double> derivatives;
+    std::vector<double> posteriors;
+};
+Gradient gradient(std::int32_t T, const double* O, const double* S, const double* P, const double* w, std::int32_t n,
+                  std::int32_t L);
+
 // Every pair with its own row copies and difference vector.
 std::vector<Event> transitionEvents(const double* S, std::int32_t a, std::int32_t L);
 

@@ -40,15 +40,6 @@ Layout layoutOf(const StateSpace& space) {
     return plan.order.place ? Layout::placedSubsets : Layout::subsets;
 }
 
-// The copies of the kernels this processor runs, and the one a call picks.
-std::vector<InstructionSet> runnableCopies() {
-    std::vector<InstructionSet> sets = {InstructionSet::automatic};
-    for (InstructionSet set : kInstructionSets) {
-        if (processorRuns(set)) sets.push_back(set);
-    }
-    return sets;
-}
-
 // Weights in [0, 1). In about one call in four, one whole column of zeros
 // (at a step after the first), from which on every weight is 0, or NaN once
 // rescaled; more often than that would leave little else to compare.

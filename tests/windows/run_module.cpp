@@ -49,6 +49,7 @@ const Matrix kCum{1, 2, {3, 6}};
 const Matrix kRawWeights{4, 1, {0, 1, 1, 6}};
 const Matrix kRescaledWeights{4, 1, {0, 0.125, 0.125, 0.75}};
 const Matrix kTransitionMatrix{3, 3, {0.25, 0, 0.75, 0, 0.75, 0.25, 0, 0, 1}};
+const Matrix kLogEight{1, 1, {2.0794415416798357}};  // log(8): the raw weights of step 3 sum to 8
 const Matrix kNoResult{0, 0, {}};
 
 Matrix scalar(double value) { return {1, 1, {value}}; }
@@ -56,6 +57,7 @@ Matrix scalar(double value) { return {1, 1, {value}}; }
 const Call kCalls[] = {
     {"Zellmor_raw_mex", "worked example", {scalar(3), kObservations, kStates, kPredecessors}, kRawWeights, ""},
     {"Zellmor_mex", "worked example", {scalar(3), kObservations, kStates, kPredecessors}, kRescaledWeights, ""},
+    {"Zellmor_grad_mex", "worked example", {scalar(3), kObservations, kStates, kPredecessors}, kLogEight, ""},
     {"Ortesk_count_mex", "worked example", {kUnused, kStates}, kCounts, ""},
     {"Ortesk_slots_mex", "worked example", {kUnused, kStates, kCounts}, kCodes, ""},
     {"Quivane_mex", "worked example", {kSize, kWeights, kList, kCodes, kCum}, kTransitionMatrix, ""},
@@ -69,6 +71,11 @@ const Call kCalls[] = {
      {scalar(2.5), kObservations, kStates, kPredecessors},
      kNoResult,
      "Zellmor_mex:badStepCount"},
+    {"Zellmor_grad_mex",
+     "w of the wrong count",
+     {scalar(3), kObservations, kStates, kPredecessors, scalar(1)},
+     kNoResult,
+     "Zellmor_grad_mex:badFinalWeights"},
     {"Ortesk_count_mex", "S missing", {kUnused}, kNoResult, "Ortesk_count_mex:notEnoughInputs"},
     {"Ortesk_slots_mex",
      "counts of another S",
