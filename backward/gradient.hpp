@@ -61,6 +61,17 @@ inline std::int32_t posteriorColumns(const GradientPlan& plan) {
 // returns false.
 bool planGradient(const GradientInputs& inputs, const GradientOptions& options, GradientPlan* plan, Fault* fault);
 
+// The part of planGradient past the forward plan, which plan->forward
+// already holds: w and the backward layout, once for every sequence; then
+// what depends on the sequence's T (see fitSequence).
+bool planGradientStates(const GradientInputs& inputs, const GradientOptions& options, GradientPlan* plan,
+                        Fault* fault);
+
+// A plan of the same state space fitted to the T and O of plan->forward:
+// whether the likelihood is 0 before any step, and how often a column is
+// kept.
+void fitSequence(const GradientOptions& options, GradientPlan* plan);
+
 // Where the results go, the caller's, zero-filled: logL (1), dO (L x T) or
 // null, gamma (n x chosen steps, or n x T for every step) or null.
 struct GradientResult {

@@ -73,6 +73,13 @@ void chooseInterval(const GradientOptions& options, GradientPlan* plan) {
 
 bool planGradient(const GradientInputs& in, const GradientOptions& options, GradientPlan* plan, Fault* fault) {
     if (!planForward(in.forward, options.forward, &plan->forward, fault)) return false;
+    if (!planGradientStates(in, options, plan, fault)) return false;
+    fitSequence(options, plan);
+    return true;
+}
+
+bool planGradientStates(const GradientInputs& in, const GradientOptions& options, GradientPlan* plan,
+                        Fault* fault) {
     const std::int32_t n = in.forward.membership.rows;
     const std::int32_t L = in.forward.membership.cols;
     if (!checkFinalWeights(in.finalWeights, n, fault)) return false;
@@ -81,17 +88,22 @@ bool planGradient(const GradientInputs& in, const GradientOptions& options, Grad
     plan->everyStep = in.posteriors && !in.forward.stepsChosen;
     plan->backward = &backwardCopy(options.forward.instructionSet);
     plan->interval = 1;
-    plan->zeroLikelihood = n == 0;
     if (n == 0) return true;
-    std::int32_t K = 0;
-    lastStateSymbolCount(in.forward, &K, fault);
-    plan->zeroLikelihood = K == 0 && plan->forward.stepCount >= 2;
+    const std::int32_t K = plan->forward.predecessorColumns;
     const std::int32_t* Q = positionsEqualInto(in.forward.membership.data, n - 1, n, L, K, 1.0);
     auto* lastSymbol = scratchArray<bool>(static_cast<std::size_t>(L));
     for (std::int32_t k = 0; k < K; ++k) lastSymbol[Q[k]] = true;
     plan->lastSymbol = lastSymbol;
-    if (plan->derivatives && !plan->forward.offsets.offset) plan->successors = successorsOf(in.forward, Q, K, plan->forward.order);
+    if (plan->derivatives && !plan->forward.offsets.offset) {
+        plan->successors = successorsOf(in.forward, Q, K, plan->forward.order);
+    }
     plan->columnStride = (std::int64_t{n} + kMaxLanes + kStateUnit - 1) / kStateUnit * kStateUnit;
-    chooseInterval(options, plan);
     return true;
+}
+
+void fitSequence(const GradientOptions& options, GradientPlan* plan) {
+    const ForwardPlan& fp = plan->forward;
+    plan->zeroLikelihood = fp.states == 0 || (fp.predecessorColumns == 0 && fp.stepCount >= 2);
+    plan->interval = 1;
+    if (fp.states > 0) chooseInterval(options, plan);
 }

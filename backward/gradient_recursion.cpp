@@ -1,11 +1,9 @@
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 
 #include "backward/backward_steps.hpp"
-#include "backward/gradient.hpp"
-#include "backward/kept_columns.hpp"
+#include "backward/gradient_workspace.hpp"
 #include "forward/forward_steps.hpp"
 #include "forward/initial_column.hpp"
 #include "kernel/interrupt.hpp"
@@ -73,14 +71,14 @@ struct BackwardPhase {
     const BackwardCopy* copy;
     BackwardStep step;
     double* partials;  // chunkCount(n) x L
-    InterruptPoll poll;
-    std::atomic<bool> stopped{false};
+    CallStop* stop;
+    bool pollsHost;  // else the host's flag is read on another thread
 
     bool run(ChunkScheduler& scheduler) {
         BackwardPhase* const self = this;
         ChunkScheduler::Phase phase;
         phase.work = [self](std::int32_t chunk) {
-            if (self->stopped.load(std::memory_order_relaxed)) return;
+            if (self->stop->stopped()) return;
             const ForwardPlan& fp = self->plan->forward;
             const std::int32_t first = chunk * kChunkStates;
             const std::int32_t last = static_cast<std::int32_t>(std::min<std::int64_t>(first + kChunkStates, fp.states));
@@ -93,11 +91,10 @@ struct BackwardPhase {
             }
         };
         phase.watch = [self](std::int32_t) {
-            const std::int64_t work = std::int64_t{kChunkStates} * (self->plan->forward.symbols + 1);
-            if (self->poll.stop(work)) self->stopped.store(true, std::memory_order_relaxed);
+            if (self->pollsHost) self->stop->check(std::int64_t{kChunkStates} * (self->plan->forward.symbols + 1));
         };
         scheduler.run(phase);
-        return !stopped.load(std::memory_order_relaxed);
+        return !stop->stopped();
     }
 
     // dO(s, t + 1) = (the chunks' sums, ascending) / c_{t+1} for the symbols s
@@ -116,16 +113,35 @@ struct BackwardPhase {
 
 }  // namespace
 
+GradientWorkspace::GradientWorkspace(const GradientPlan& shape, const KeptRoom& room, CallStop& stop,
+                                     bool onCallingThread)
+    : driver(shape.forward, true, stop, onCallingThread),
+      kept(room, shape.columnStride, driver, shape.derivatives),
+      later(shape.derivatives ? newPaddedColumn(shape.forward.states + 4 * kMaxLanes) : nullptr),
+      earlier(shape.derivatives ? newPaddedColumn(shape.forward.states + 4 * kMaxLanes) : nullptr),
+      partials(shape.derivatives ? scratchArray<double>(static_cast<std::size_t>(chunkCount(shape.forward.states)) *
+                                                        static_cast<std::size_t>(shape.forward.symbols))
+                                 : nullptr) {}
+
 bool gradientRecursion(const GradientPlan& plan, const GradientResult& result, Fault* fault) {
+    if (plan.zeroLikelihood) return gradientSequence(plan, nullptr, result, fault);
+    CallStop stop;
+    GradientWorkspace workspace(plan, keptRoom(plan), stop, true);
+    return gradientSequence(plan, &workspace, result, fault);
+}
+
+bool gradientSequence(const GradientPlan& plan, GradientWorkspace* workspace, const GradientResult& result,
+                      Fault* fault) {
     const ForwardPlan& fp = plan.forward;
     if (plan.zeroLikelihood) {
         *result.logLikelihood = -std::numeric_limits<double>::infinity();
         fillUndefined(plan, result);
         return true;
     }
-    StepDriver driver(fp, true);
-    KeptColumns kept(plan, driver, plan.derivatives);
-    writeStepOne(fp, driver.column());
+    StepDriver& driver = workspace->driver;
+    KeptColumns& kept = workspace->kept;
+    kept.start(plan);
+    driver.startSequence(fp);
     kept.stepDone(1, driver.column(), 1.0);
     // A divisor of 0 (or not a number) leaves every later step NaN.
     for (std::int32_t t = 2; t <= fp.stepCount && std::isfinite(kept.logScale()); ++t) {
@@ -139,13 +155,15 @@ bool gradientRecursion(const GradientPlan& plan, const GradientResult& result, F
     }
     if (!plan.derivatives) return true;
     const std::int32_t n = fp.states, L = fp.symbols;
-    double* later = newPaddedColumn(n + 4 * kMaxLanes);
-    double* earlier = newPaddedColumn(n + 4 * kMaxLanes);
+    double* later = workspace->later;
+    double* earlier = workspace->earlier;
     for (std::int32_t j = 0; j < n; ++j) later[fp.order.placeOf(j)] = (plan.finalWeights ? plan.finalWeights[j] : 1.0) / weighted;
     BackwardPhase phase;
     phase.plan = &plan;
     phase.copy = plan.backward;
-    phase.partials = scratchArray<double>(static_cast<std::size_t>(chunkCount(n)) * static_cast<std::size_t>(L));
+    phase.partials = workspace->partials;
+    phase.stop = &driver.stop();
+    phase.pollsHost = driver.pollsHost();
     PosteriorWriter posteriors(plan, result.posteriors);
     for (std::int32_t t = fp.stepCount; t >= 1; --t) {
         const double* forward = kept.column(t, fault);

@@ -9,12 +9,30 @@
 #include "backward/gradient.hpp"
 #include "forward/step_driver.hpp"
 
+// The columns a sequence keeps and recomputes a segment at a time, and its
+// steps: what KeptColumns must have room for.
+struct KeptRoom {
+    std::int32_t kept;
+    std::int32_t segment;
+    std::int32_t steps;
+};
+
+// The room sequence plan (n >= 1) needs.
+KeptRoom keptRoom(const GradientPlan& plan);
+
+// The larger of two rooms, field by field.
+KeptRoom largerRoom(const KeptRoom& a, const KeptRoom& b);
+
 class KeptColumns final : public StepObserver {
 public:
-    // Host scratch for the kept columns of plan (n >= 1), the columns of a
-    // segment and the T divisors, once per call; with `keep` false, the
-    // divisors and the log scale alone.
-    KeptColumns(const GradientPlan& plan, StepDriver& driver, bool keep);
+    // Host scratch for `room` (the kept columns, the columns of a segment
+    // and the divisors) of columns `columnStride` doubles apart, once per
+    // call however many sequences follow; with `keep` false, none: the log
+    // scale alone.
+    KeptColumns(const KeptRoom& room, std::int64_t columnStride, StepDriver& driver, bool keep);
+
+    // Starts the forward sweep of a sequence whose room fits.
+    void start(const GradientPlan& plan);
 
     // During the forward sweep: adds the log of the step's divisor to the
     // log scale and, when keeping, keeps the divisor, and the column when
@@ -33,10 +51,10 @@ public:
     const double* column(std::int32_t step, Fault* fault);
 
 private:
-    double* keptColumn(std::int32_t index) const { return kept_ + index * plan_.columnStride; }
-    double* segmentColumn(std::int32_t index) const { return segment_ + index * plan_.columnStride; }
+    double* keptColumn(std::int32_t index) const { return kept_ + index * plan_->columnStride; }
+    double* segmentColumn(std::int32_t index) const { return segment_ + index * plan_->columnStride; }
 
-    const GradientPlan& plan_;
+    const GradientPlan* plan_ = nullptr;
     StepDriver& driver_;
     const bool keep_;
     double* divisors_ = nullptr;

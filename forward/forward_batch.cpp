@@ -1,13 +1,14 @@
 #include "forward/forward_batch.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
+#include <optional>
 
 #include "forward/input_checks.hpp"
 #include "forward/step_driver.hpp"
 #include "forward/step_recorder.hpp"
-#include "parallel/fork_join.hpp"
+#include "kernel/scratch.hpp"
+#include "parallel/cores.hpp"
+#include "parallel/sequence_claims.hpp"
 
 namespace {
 
@@ -29,32 +30,17 @@ bool checkStepCounts(const BatchInputs& in, Fault* fault) {
     return false;
 }
 
-// Claims sequences one at a time until none is left, and runs each whole
-// with driver; false once a run is stopped.
-bool runClaimed(const BatchPlan& batch, StepDriver& driver, const ForwardResult& result,
-                std::atomic<std::int64_t>& next, Fault* fault) {
+// Runs sequence b whole with driver; false once it is stopped.
+bool runSequence(const BatchPlan& batch, std::int64_t b, StepDriver& driver, const ForwardResult& result,
+                 Fault* fault) {
     const std::int64_t columns = batch.shared.chosen.count;
-    for (std::int64_t b; (b = next.fetch_add(1, std::memory_order_relaxed)) < batch.count;) {
-        const ForwardPlan sequence = sequencePlan(batch, b);
-        const ForwardResult slice{result.weights + b * columns * sequence.states,
-                                  result.logScale ? result.logScale + b * columns : nullptr};
-        StepRecorder recorder(sequence, slice);
-        driver.startSequence(sequence);
-        recorder.stepDone(1, driver.column(), 1.0);
-        if (!driver.run(1, sequence.lastStep, recorder, fault)) return false;
-    }
-    return true;
-}
-
-// Whether the sequences go to two threads, each run on one.
-bool acrossSequences(const BatchPlan& batch) {
-    const ForwardPlan& shared = batch.shared;
-    if (batch.count < 2 || shared.states >= kSplitStepStates) return false;
-    double work = 0.0;
-    for (std::int64_t b = 0; b < batch.count; ++b) work += batch.stepCounts[b * batch.stepCountStride];
-    work *= static_cast<double>(shared.states) * (shared.predecessorColumns + 1);
-    const auto items = static_cast<std::int64_t>(std::min(work, 0x1p62));
-    return teamSize(items, kThreadedWork, shared.threads) == kMaxThreads;
+    const ForwardPlan sequence = sequencePlan(batch, b);
+    const ForwardResult slice{result.weights + b * columns * sequence.states,
+                              result.logScale ? result.logScale + b * columns : nullptr};
+    StepRecorder recorder(sequence, slice);
+    driver.startSequence(sequence);
+    recorder.stepDone(1, driver.column(), 1.0);
+    return driver.run(1, sequence.lastStep, recorder, fault);
 }
 
 }  // namespace
@@ -81,7 +67,22 @@ bool planBatch(const BatchInputs& in, const ForwardOptions& options, BatchPlan* 
     plan->observations = in.observations;
     plan->count = in.count;
     plan->stepsChosen = in.stepsChosen;
-    return true;
+    return checkResultColumns(std::int64_t{plan->shared.chosen.count} * in.count, fault);
+}
+
+const std::int32_t* sequenceStepCounts(const BatchPlan& batch) {
+    auto* steps = scratchArray<std::int32_t>(static_cast<std::size_t>(batch.count));
+    for (std::int64_t b = 0; b < batch.count; ++b) {
+        steps[b] = static_cast<std::int32_t>(batch.stepCounts[b * batch.stepCountStride]);
+    }
+    return steps;
+}
+
+bool checkResultColumns(std::int64_t columns, Fault* fault) {
+    if (columns <= static_cast<std::int64_t>(kInt32Max)) return true;
+    setFault(*fault, "tooLarge", nullptr, "The results would have %lld columns; at most 2147483647 fit.",
+             static_cast<long long>(columns));
+    return false;
 }
 
 ForwardPlan sequencePlan(const BatchPlan& batch, std::int64_t b) {
@@ -97,36 +98,31 @@ ForwardPlan sequencePlan(const BatchPlan& batch, std::int64_t b) {
     return plan;
 }
 
+std::int32_t batchWorkers(const BatchPlan& batch) {
+    const ForwardPlan& shared = batch.shared;
+    if (batch.count < 2 || shared.states >= kSplitStepStates) return 1;
+    double work = 0.0;
+    for (std::int64_t b = 0; b < batch.count; ++b) work += batch.stepCounts[b * batch.stepCountStride];
+    work *= static_cast<double>(shared.states) * (shared.predecessorColumns + 1);
+    const auto items = static_cast<std::int64_t>(std::min(work, 0x1p62));
+    return teamSize(items, kThreadedWork, shared.threads) == kMaxThreads ? 2 : 1;
+}
+
 bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& result, Fault* fault) {
-    std::atomic<std::int64_t> next{0};
-    if (!acrossSequences(batch)) {
-        StepDriver driver(batch.shared, normalize);
-        return runClaimed(batch, driver, result, next, fault);
-    }
-    // Each thread's driver is made here, where host scratch may be taken,
-    // and runs its sequences on one thread.
-    ForwardPlan oneThread = batch.shared;
-    oneThread.threads = 1;
+    // Each thread's driver is made here, where host scratch may be taken; on
+    // two threads each runs its sequences on one.
+    ForwardPlan shared = batch.shared;
+    const std::int32_t workers = batchWorkers(batch);
+    if (workers == 2) shared.threads = 1;
     CallStop stop;
-    StepDriver drivers[2] = {{oneThread, normalize, stop, true}, {oneThread, normalize, stop, false}};
-    std::atomic<bool> helperDone{false};
-    Fault helperFault;
-    HelperThread helper;
-    const bool helped = helper.start([&] {
-        runClaimed(batch, drivers[1], result, next, &helperFault);
-        helperDone.store(true, std::memory_order_release);
-    });
-    bool finished = runClaimed(batch, drivers[0], result, next, fault);
-    // The host's flag is read on this thread alone: while the helper still
-    // runs its last sequences, this thread keeps polling for it.
-    while (helped && !helperDone.load(std::memory_order_acquire)) {
-        if (stop.poll.stop(kPollInterval)) stop.seen.store(true, std::memory_order_relaxed);
-        std::this_thread::yield();
+    std::optional<StepDriver> drivers[2];
+    for (std::int32_t w = 0; w < workers; ++w) drivers[w].emplace(shared, normalize, stop, w == 0);
+    Fault stopped[2];
+    if (claimSequences(batch.count, workers, stop, [&](std::int32_t worker, std::int64_t b) {
+            return runSequence(batch, b, *drivers[worker], result, &stopped[worker]);
+        })) {
+        return true;
     }
-    helper.join();
-    if (!finished || stop.seen.load(std::memory_order_relaxed)) {
-        setInterrupted(*fault);
-        return false;
-    }
-    return true;
+    setInterrupted(*fault);
+    return false;
 }

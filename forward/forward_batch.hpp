@@ -31,11 +31,24 @@ struct BatchPlan {
 };
 
 // Checks T and every sequence's O (a fault names the sequence), then the
-// steps and S and P once, and builds the plan in host scratch.
+// steps and S and P once, and that the results' columns fit a host array
+// ("tooLarge"), and builds the plan in host scratch.
 bool planBatch(const BatchInputs& inputs, const ForwardOptions& options, BatchPlan* plan, Fault* fault);
 
 // The plan of sequence b (0-based) of a valid batch plan.
 ForwardPlan sequencePlan(const BatchPlan& batch, std::int64_t b);
+
+// Each sequence's T (host scratch, count entries).
+const std::int32_t* sequenceStepCounts(const BatchPlan& batch);
+
+// Fills fault with "tooLarge" and returns false unless `columns` columns of
+// results fit a host array.
+bool checkResultColumns(std::int64_t columns, Fault* fault);
+
+// The threads that take the batch's sequences, each running its sequences
+// whole on one: 2 where the batch is large enough and its steps are not
+// split between threads, else 1.
+std::int32_t batchWorkers(const BatchPlan& batch);
 
 // Runs every sequence of a valid plan with n >= 1, writing sequence b's
 // chosen steps at columns b x chosen.count onward of result (whose

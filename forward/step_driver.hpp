@@ -40,14 +40,6 @@ inline std::int32_t chunkCount(std::int32_t states) {
     return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
 }
 
-// Ctrl-C as the threads of one call share it: once any thread has seen it,
-// every driver of the call stops after its phase. Only the calling thread
-// reads the host's flag (through poll).
-struct CallStop {
-    InterruptPoll poll;
-    std::atomic<bool> seen{false};
-};
-
 class StepDriver {
 public:
     // Steps of plan (n >= 1), each rescaled to sum 1 when normalize is set:
@@ -76,6 +68,11 @@ public:
     // The threads the steps run on, chunkCount(states) chunks a phase, for
     // other phases of the call between runs.
     ChunkScheduler& scheduler() { return scheduler_; }
+
+    // The call's Ctrl-C, and whether this driver's thread may read the
+    // host's flag, for those other phases.
+    CallStop& stop() { return stop_; }
+    bool pollsHost() const { return pollsHost_; }
 
 private:
     double advance(std::int32_t step, const double* previous, double* next);

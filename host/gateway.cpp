@@ -200,6 +200,19 @@ double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int 
     return mxGetPr(plhs[slot]);
 }
 
+double* const* createCellResult(mxArray* plhs[], int slot, const mxArray* shape, std::int32_t rows,
+                                const std::int32_t* cols) {
+    const std::size_t count = mxGetNumberOfElements(shape);
+    plhs[slot] = mxCreateCellMatrix(mxGetM(shape), mxGetN(shape));
+    auto* data = scratchArray<double*>(count);
+    for (std::size_t b = 0; b < count; ++b) {
+        mxArray* element = mxCreateDoubleMatrix(rows, cols[b], mxREAL);
+        data[b] = mxGetPr(element);
+        mxSetCell(plhs[slot], static_cast<mwIndex>(b), element);
+    }
+    return data;
+}
+
 void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const double* values, int slot) {
     double* result = createResult(plhs, rows, cols, slot);
     std::size_t bytes = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * sizeof(double);

@@ -60,6 +60,13 @@ inline void rejectOnFault(const contract::Module& module, const Fault& fault) {
 // Creates the zero-filled rows x cols result in plhs[slot] and returns its data.
 double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int slot = 0);
 
+// Creates in plhs[slot] a cell array of the shape of `shape` (a cell array of
+// `count` elements; an N-d one as its 2-D form) whose element b is a
+// zero-filled rows x cols[b] double matrix, and returns each element's data
+// (host scratch, count pointers).
+double* const* createCellResult(mxArray* plhs[], int slot, const mxArray* shape, std::int32_t rows,
+                                const std::int32_t* cols);
+
 // Creates the rows x cols result in plhs[slot] holding a copy of values.
 void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const double* values, int slot = 0);
 

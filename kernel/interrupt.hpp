@@ -4,6 +4,7 @@
 #ifndef KERNEL_INTERRUPT_HPP
 #define KERNEL_INTERRUPT_HPP
 
+#include <atomic>
 #include <cstdint>
 
 #include "kernel/fault.hpp"
@@ -42,6 +43,22 @@ public:
 private:
     std::int64_t left_ = 0;
     bool stopped_ = false;
+};
+
+// Ctrl-C as the threads of one call share it: once any thread has seen it,
+// every loop of the call stops. Only the calling thread reads the host's
+// flag (through poll); every thread reads seen.
+struct CallStop {
+    InterruptPoll poll;
+    std::atomic<bool> seen{false};
+
+    // On the calling thread: reads the host's flag as poll counts `work`
+    // and records it. On any thread: whether the call must stop.
+    bool check(std::int64_t work) {
+        if (poll.stop(work)) seen.store(true, std::memory_order_relaxed);
+        return stopped();
+    }
+    bool stopped() const { return seen.load(std::memory_order_relaxed); }
 };
 
 // Records the interruption as the call's fault: "interrupted", of no input.

@@ -16,6 +16,14 @@
 %   observations and w; every column sums to 1. gamma is computed only when
 %   asked for.
 %
+%   [logL, dO, gamma] = Zellmor_grad_mex(T, {O1, O2, ...}, S, P, w, steps)
+%   runs a batch, as Zellmor_mex does (T one step count for all or one per
+%   sequence, steps holding for the shortest): logL is 1 x B, dO a cell array
+%   shaped like the input with dO{b} the L x T(b) gradient of sequence b, and
+%   gamma the sequences' posteriors side by side, each bit for bit that of
+%   the single call. A zero-likelihood sequence gives its own -Inf and NaN
+%   and spoils nothing else.
+%
 %   Inputs (real, full double arrays):
 %     T, O, S, P  as Zellmor_mex takes them, with the same checks.
 %     w  optional: n final-state weights, any shape (read flat), each finite

@@ -17,14 +17,8 @@ inline void forwardBatchGateway(const contract::Module& module, bool normalize, 
     BatchPlan plan{};
     Fault fault;
     if (!planBatch(inputs, ForwardOptions{}, &plan, &fault)) host::reject(module, fault);
-    const std::int64_t columns = std::int64_t{plan.shared.chosen.count} * plan.count;
-    if (columns > static_cast<std::int64_t>(kInt32Max)) {
-        setFault(fault, "tooLarge", nullptr, "The results would have %lld columns; at most 2147483647 fit.",
-                 static_cast<long long>(columns));
-        host::reject(module, fault);
-    }
     const std::int32_t n = plan.shared.states;
-    const auto width = static_cast<std::int32_t>(columns);
+    const auto width = static_cast<std::int32_t>(plan.shared.chosen.count * plan.count);
     const ForwardResult result{host::createResult(plhs, n, width),
                                nlhs > 1 ? host::createResult(plhs, 1, width, 1) : nullptr};
     if (n > 0 && !forwardBatch(plan, normalize, result, &fault)) host::reject(module, fault);

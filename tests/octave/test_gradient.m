@@ -40,3 +40,23 @@
 %!error id=Zellmor_grad_mex:badFinalWeights Zellmor_grad_mex (3, ones (4, 3), S, P, ones (15, 1))
 %!error id=Zellmor_grad_mex:badSteps [a, b, c] = Zellmor_grad_mex (3, ones (4, 3), S, P, [], 4)
 %!error id=Zellmor_grad_mex:tooManyOutputs [a, b, c, d] = Zellmor_grad_mex (3, ones (4, 3), S, P)
+
+## A batch: logL side by side, dO a cell array shaped like O, gamma the
+## sequences' posteriors side by side, each bit for bit as its single call;
+## an impossible sequence spoils nothing else.
+%!test
+%! T = [5 1 7 3];
+%! Os = reshape (arrayfun (@(t) 0.1 + rand (4, t), T, "UniformOutput", false), 2, 2);
+%! Os{3}(:, 4) = 0;
+%! w = rand (16, 1);
+%! [logL, dO, gamma] = Zellmor_grad_mex (T, Os, S, P, w);
+%! assert (size (dO), [2 2]);
+%! gammas = [];
+%! for b = 1:4
+%!   [l, d, g] = Zellmor_grad_mex (T(b), Os{b}, S, P, w);
+%!   assert (isequaln (logL(b), l) && isequaln (dO{b}, d));
+%!   gammas = [gammas g];
+%! endfor
+%! assert (isequaln (gamma, gammas));
+%! assert (logL(3), -Inf);
+%! assert (all (isfinite (logL([1 2 4]))));
