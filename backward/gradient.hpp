@@ -43,12 +43,12 @@ struct GradientPlan {
     // Known before any step: no states, or no predecessor terms and T >= 2
     // (then step 2 is all zeros, whatever T, which no input bounds when L = 0).
     bool zeroLikelihood;
-    bool everyStep;            // gamma of every step, forward.chosen unused
+    bool everyStep;                // gamma of every step, forward.chosen unused
     const BackwardCopy* backward;  // the copy of the backward kernels, as forward.kernels
     SuccessorTable successors;     // set where forward.terms is
-    const bool* lastSymbol;     // per symbol: whether it is among Q
-    std::int32_t interval;      // m: a column kept every m steps, the others recomputed
-    std::int64_t columnStride;  // doubles from one kept column to the next
+    const bool* lastSymbol;        // per symbol: whether it is among Q
+    std::int32_t interval;         // m: a column kept every m steps, the others recomputed
+    std::int64_t columnStride;     // doubles from one kept column to the next
 };
 
 // gamma's columns: T for every step, else one per chosen step.
@@ -64,8 +64,7 @@ bool planGradient(const GradientInputs& inputs, const GradientOptions& options, 
 // The part of planGradient past the forward plan, which plan->forward
 // already holds: w and the backward layout, once for every sequence; then
 // what depends on the sequence's T (see fitSequence).
-bool planGradientStates(const GradientInputs& inputs, const GradientOptions& options, GradientPlan* plan,
-                        Fault* fault);
+bool planGradientStates(const GradientInputs& inputs, const GradientOptions& options, GradientPlan* plan, Fault* fault);
 
 // A plan of the same state space fitted to the T and O of plan->forward:
 // whether the likelihood is 0 before any step, and how often a column is

@@ -24,8 +24,8 @@ bool planGradientBatch(const GradientBatchInputs& in, const GradientOptions& opt
     if (!planBatch(in.forward, options.forward, &plan->forward, fault)) return false;
     plan->options = options;
     plan->shared.forward = plan->forward.shared;
-    const ForwardInputs states{{}, {}, in.forward.membership, in.forward.predecessors, in.forward.steps,
-                               in.forward.stepsChosen};
+    const ForwardInputs states{
+        {}, {}, in.forward.membership, in.forward.predecessors, in.forward.steps, in.forward.stepsChosen};
     if (!planGradientStates({states, in.finalWeights, in.derivatives, in.posteriors}, options, &plan->shared, fault)) {
         return false;
     }

@@ -78,8 +78,7 @@ bool planGradient(const GradientInputs& in, const GradientOptions& options, Grad
     return true;
 }
 
-bool planGradientStates(const GradientInputs& in, const GradientOptions& options, GradientPlan* plan,
-                        Fault* fault) {
+bool planGradientStates(const GradientInputs& in, const GradientOptions& options, GradientPlan* plan, Fault* fault) {
     const std::int32_t n = in.forward.membership.rows;
     const std::int32_t L = in.forward.membership.cols;
     if (!checkFinalWeights(in.finalWeights, n, fault)) return false;

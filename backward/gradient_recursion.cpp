@@ -81,7 +81,8 @@ struct BackwardPhase {
             if (self->stop->stopped()) return;
             const ForwardPlan& fp = self->plan->forward;
             const std::int32_t first = chunk * kChunkStates;
-            const std::int32_t last = static_cast<std::int32_t>(std::min<std::int64_t>(first + kChunkStates, fp.states));
+            const std::int32_t last =
+                static_cast<std::int32_t>(std::min<std::int64_t>(first + kChunkStates, fp.states));
             double* partial = self->partials + std::int64_t{chunk} * fp.symbols;
             std::fill_n(partial, fp.symbols, 0.0);
             if (fp.offsets.offset) {
@@ -157,7 +158,8 @@ bool gradientSequence(const GradientPlan& plan, GradientWorkspace* workspace, co
     const std::int32_t n = fp.states, L = fp.symbols;
     double* later = workspace->later;
     double* earlier = workspace->earlier;
-    for (std::int32_t j = 0; j < n; ++j) later[fp.order.placeOf(j)] = (plan.finalWeights ? plan.finalWeights[j] : 1.0) / weighted;
+    for (std::int32_t j = 0; j < n; ++j)
+        later[fp.order.placeOf(j)] = (plan.finalWeights ? plan.finalWeights[j] : 1.0) / weighted;
     BackwardPhase phase;
     phase.plan = &plan;
     phase.copy = plan.backward;

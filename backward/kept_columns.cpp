@@ -50,8 +50,7 @@ const double* KeptColumns::column(std::int32_t step, Fault* fault) {
     if (segmentHeld_ != q) {
         const std::int32_t first = 1 + q * m;
         const std::int32_t last = std::min(plan_->forward.stepCount, first + m - 1);
-        std::memcpy(driver_.column(), keptColumn(q),
-                    static_cast<std::size_t>(plan_->forward.states) * sizeof(double));
+        std::memcpy(driver_.column(), keptColumn(q), static_cast<std::size_t>(plan_->forward.states) * sizeof(double));
         recomputing_ = true;
         const bool done = driver_.run(first, last, *this, fault);
         recomputing_ = false;

@@ -32,8 +32,8 @@ FORWARD_INLINE void load(V& v, const double* at) {
 // Into part (kInterleave lanes) the terms (A_t(i - offset) + A_t(i)) *
 // Bh_{t+1}(i) of the places i in [low, high) (whole units) with the bit.
 template <std::int32_t lanes>
-FORWARD_INLINE void derivativeTerms(const BackwardStep& step, std::int64_t offset, std::int64_t low,
-                                    std::int64_t high, double* part) {
+FORWARD_INLINE void derivativeTerms(const BackwardStep& step, std::int64_t offset, std::int64_t low, std::int64_t high,
+                                    double* part) {
     using V = typename LaneTypes<lanes>::Lanes;
     using Mask = typename LaneTypes<lanes>::Mask;
     constexpr std::int32_t kVectors = kInterleave / lanes;

@@ -23,8 +23,8 @@ constexpr contract::Module kLiteral = {"Zellmor_literal_mex", kInputs, contract:
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const host::Arguments args = host::readArguments(kLiteral, nlhs, nrhs, prhs);
     using namespace contract;
-    const ForwardInputs inputs{args[kStepCountSlot], args[kObservationsSlot], args[kMembershipSlot],
-                               args[kPredecessorsSlot], {}, false};
+    const ForwardInputs inputs{
+        args[kStepCountSlot], args[kObservationsSlot], args[kMembershipSlot], args[kPredecessorsSlot], {}, false};
     ForwardPlan plan{};
     Fault fault;
     if (!planForward(inputs, ForwardOptions{}, &plan, &fault)) host::reject(kLiteral, fault);

@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "all_subsets.hpp"
-#include "parallel/chunk_scheduler.hpp"
 #include "forward/forward_recursion.hpp"
 #include "forward/instruction_sets.hpp"
 #include "forward/lanes.hpp"
 #include "kernel_inputs.hpp"
 #include "literal.hpp"
+#include "parallel/chunk_scheduler.hpp"
 #include "standin_host.hpp"
 
 namespace {

@@ -124,10 +124,12 @@ inline constexpr Output kGradientOutputs[] = {{"logL", "the log-likelihood"},
                                               {"gamma", "the state posteriors of the steps"}};
 // The forward recursion's rejections, then w's.
 inline constexpr Rejection kGradientRejections[] = {
-    kForwardRejections[0], kForwardRejections[1], kForwardRejections[2], kForwardRejections[3],
-    kForwardRejections[4], kForwardRejections[5], kForwardRejections[6], kForwardRejections[7],
-    kForwardRejections[8], kForwardRejections[9], kForwardRejections[10],
-    {"badFinalWeights", "w has a count other than n, or an entry that is NaN, Inf or negative"},
+    kForwardRejections[0],  kForwardRejections[1],
+    kForwardRejections[2],  kForwardRejections[3],
+    kForwardRejections[4],  kForwardRejections[5],
+    kForwardRejections[6],  kForwardRejections[7],
+    kForwardRejections[8],  kForwardRejections[9],
+    kForwardRejections[10], {"badFinalWeights", "w has a count other than n, or an entry that is NaN, Inf or negative"},
 };
 static_assert(sizeof kGradientRejections / sizeof kGradientRejections[0] ==
                   sizeof kForwardRejections / sizeof kForwardRejections[0] + 1,
@@ -192,7 +194,7 @@ inline constexpr Rejection kAssemblyRejections[] = {
 inline constexpr Module kQuivane = {"Quivane_mex", kAssemblyInputs, kAssemblyOutputs, kCallRejections,
                                     kAssemblyRejections};
 
-inline constexpr const Module* kModules[] = {&kZellmor,     &kZellmorRaw, &kZellmorGrad,
+inline constexpr const Module* kModules[] = {&kZellmor,     &kZellmorRaw,  &kZellmorGrad,
                                              &kOrteskCount, &kOrteskSlots, &kQuivane};
 
 }  // namespace contract

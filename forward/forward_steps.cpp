@@ -23,8 +23,8 @@ double* newPaddedColumn(std::int32_t n) {
     return newPaddedColumns(1, units * kStateUnit);
 }
 
-void forwardStep(const ForwardPlan& plan, std::int32_t step, const double* previous, double* next,
-                 std::int32_t first, std::int32_t last) {
+void forwardStep(const ForwardPlan& plan, std::int32_t step, const double* previous, double* next, std::int32_t first,
+                 std::int32_t last) {
     const double* weights = plan.observations + static_cast<std::int64_t>(step - 1) * plan.symbols;
     const KernelCopy& copy = *plan.kernels;
     if (plan.offsets.offset) {

@@ -26,7 +26,7 @@ double* newPaddedColumns(std::int64_t count, std::int64_t stride);
 // Step `step` (from 2) of the places [first, last) of the steps' column into
 // next from the step before in previous (padded columns, the caller's; first
 // a multiple of kStateUnit). The unit holding last - 1 is written whole.
-void forwardStep(const ForwardPlan& plan, std::int32_t step, const double* previous, double* next,
-                 std::int32_t first, std::int32_t last);
+void forwardStep(const ForwardPlan& plan, std::int32_t step, const double* previous, double* next, std::int32_t first,
+                 std::int32_t last);
 
 #endif

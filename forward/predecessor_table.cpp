@@ -1,7 +1,7 @@
 #include "forward/predecessor_table.hpp"
 
-#include "parallel/fork_join.hpp"
 #include "kernel/scratch.hpp"
+#include "parallel/fork_join.hpp"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "forward/term_layout.hpp"
 
-#include "parallel/fork_join.hpp"
 #include "kernel/scratch.hpp"
+#include "parallel/fork_join.hpp"
 
 namespace {
 

@@ -76,8 +76,7 @@ void checkCallShape(const contract::Module& module, int nlhs, int nrhs) {
 
 // "Input 2 (O, the observations)", with ", sequence 7:" after it for an
 // element of a batch (sequence counted from 0, -1 for none).
-void describeInput(const contract::Module& module, std::size_t slot, long long sequence, char* text,
-                   std::size_t size) {
+void describeInput(const contract::Module& module, std::size_t slot, long long sequence, char* text, std::size_t size) {
     char name[128];
     nameInput(module.inputs[slot], name, sizeof name);
     if (sequence < 0) {
@@ -87,14 +86,13 @@ void describeInput(const contract::Module& module, std::size_t slot, long long s
     }
 }
 
-ArrayView readNumbers(const contract::Module& module, const mxArray* array, std::size_t slot,
-                      long long sequence = -1) {
+ArrayView readNumbers(const contract::Module& module, const mxArray* array, std::size_t slot, long long sequence = -1) {
     char input[192];
     describeInput(module, slot, sequence, input, sizeof input);
     if (!isRealNumbers(array)) {
         rejectWith(module.name, "notRealDouble", "%s must be a real, full numeric or logical array; found %s%s%s.",
-                   input,
-                   mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "", mxGetClassName(array));
+                   input, mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "",
+                   mxGetClassName(array));
     }
     std::size_t rows = mxGetM(array);
     std::size_t cols = mxGetN(array);
@@ -193,42 +191,6 @@ void reject(const contract::Module& module, const Fault& fault) {
         rejectWith(module.name, fault.mnemonic, "%s%s%s", input, continues ? " " : ": ", fault.detail);
     }
     rejectWith(module.name, fault.mnemonic, "%s", fault.detail);
-}
-
-double* createResult(mxArray* plhs[], std::int32_t rows, std::int32_t cols, int slot) {
-    plhs[slot] = mxCreateDoubleMatrix(rows, cols, mxREAL);
-    return mxGetPr(plhs[slot]);
-}
-
-double* const* createCellResult(mxArray* plhs[], int slot, const mxArray* shape, std::int32_t rows,
-                                const std::int32_t* cols) {
-    const std::size_t count = mxGetNumberOfElements(shape);
-    plhs[slot] = mxCreateCellMatrix(mxGetM(shape), mxGetN(shape));
-    auto* data = scratchArray<double*>(count);
-    for (std::size_t b = 0; b < count; ++b) {
-        mxArray* element = mxCreateDoubleMatrix(rows, cols[b], mxREAL);
-        data[b] = mxGetPr(element);
-        mxSetCell(plhs[slot], static_cast<mwIndex>(b), element);
-    }
-    return data;
-}
-
-void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const double* values, int slot) {
-    double* result = createResult(plhs, rows, cols, slot);
-    std::size_t bytes = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * sizeof(double);
-    if (bytes > 0) std::memcpy(result, values, bytes);
-}
-
-void returnSparse(mxArray* plhs[], std::int32_t size, const SparseColumns& matrix) {
-    plhs[0] = mxCreateSparse(size, size, static_cast<mwSize>(matrix.entries), mxREAL);
-    mwIndex* columnStart = mxGetJc(plhs[0]);
-    mwIndex* rowIndex = mxGetIr(plhs[0]);
-    double* value = mxGetPr(plhs[0]);
-    for (std::int32_t c = 0; c <= size; ++c) columnStart[c] = static_cast<mwIndex>(matrix.columnStart[c]);
-    for (std::int64_t e = 0; e < matrix.entries; ++e) {
-        rowIndex[e] = static_cast<mwIndex>(matrix.rowIndex[e]);
-        value[e] = matrix.value[e];
-    }
 }
 
 }  // namespace host

@@ -9,9 +9,9 @@
 
 #include "arrays/array_view.hpp"
 #include "arrays/sparse_columns.hpp"
+#include "contract/contracts.hpp"
 #include "kernel/fault.hpp"
 #include "mex.h"
-#include "contract/contracts.hpp"
 
 namespace host {
 

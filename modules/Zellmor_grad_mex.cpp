@@ -8,8 +8,8 @@ namespace {
 // like O, gamma the sequences' posteriors side by side.
 void gradientBatchGateway(const contract::Module& module, const host::Arguments& args, int nlhs, mxArray* plhs[]) {
     using namespace contract;
-    const BatchInputs forward{args[kStepCountSlot],    args.batch.sequences,       args.batch.count,
-                              args[kMembershipSlot],   args[kPredecessorsSlot],    args[kPosteriorStepsSlot],
+    const BatchInputs forward{args[kStepCountSlot],         args.batch.sequences,    args.batch.count,
+                              args[kMembershipSlot],        args[kPredecessorsSlot], args[kPosteriorStepsSlot],
                               args.has(kPosteriorStepsSlot)};
     const GradientBatchInputs inputs{forward, args[kFinalWeightsSlot], nlhs > 1, nlhs > 2};
     GradientBatchPlan plan{};
@@ -33,7 +33,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const host::Arguments args = host::readArguments(module, nlhs, nrhs, prhs);
     if (args.batch.cell) return gradientBatchGateway(module, args, nlhs, plhs);
     using namespace contract;
-    const ForwardInputs forward{args[kStepCountSlot],    args[kObservationsSlot],    args[kMembershipSlot],
+    const ForwardInputs forward{args[kStepCountSlot],    args[kObservationsSlot],   args[kMembershipSlot],
                                 args[kPredecessorsSlot], args[kPosteriorStepsSlot], args.has(kPosteriorStepsSlot)};
     const GradientInputs inputs{forward, args[kFinalWeightsSlot], nlhs > 1, nlhs > 2};
     GradientPlan plan{};

@@ -9,10 +9,10 @@
 
 // A cell array of observation matrices: the single calls' results side by
 // side, sequence after sequence.
-inline void forwardBatchGateway(const contract::Module& module, bool normalize, const host::Arguments& args,
-                                int nlhs, mxArray* plhs[]) {
+inline void forwardBatchGateway(const contract::Module& module, bool normalize, const host::Arguments& args, int nlhs,
+                                mxArray* plhs[]) {
     using namespace contract;
-    const BatchInputs inputs{args[kStepCountSlot],    args.batch.sequences, args.batch.count, args[kMembershipSlot],
+    const BatchInputs inputs{args[kStepCountSlot],    args.batch.sequences, args.batch.count,    args[kMembershipSlot],
                              args[kPredecessorsSlot], args[kStepsSlot],     args.has(kStepsSlot)};
     BatchPlan plan{};
     Fault fault;

@@ -99,8 +99,7 @@ private:
     void publish(std::uint64_t number);
     bool claim(std::uint64_t number, std::int32_t member, std::int32_t* chunk);
     void doChunk(std::uint64_t number, std::int32_t chunk);
-    std::int32_t walkFinished(std::uint64_t number, std::int32_t from, bool waiting,
-                              const ChunkTask& watch) const;
+    std::int32_t walkFinished(std::uint64_t number, std::int32_t from, bool waiting, const ChunkTask& watch) const;
     bool advanceChain(std::uint64_t number, std::int32_t member, bool anyShare);
     void finishChain(std::uint64_t number, std::int32_t member);
 

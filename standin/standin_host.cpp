@@ -180,9 +180,11 @@ mxArray* createArray(ArrayClass cls, std::size_t rows, std::size_t cols, bool co
     const std::size_t bytes = elementBytes(cls);
     if (bytes > 0) {
         return new mxArray_tag{cls, complex, sparse, rows, cols,
-                               {},  false,   {},     {},   std::vector<unsigned char>(rows * cols * bytes, 0), {}};
+                               {},  false,   {},     {},   std::vector<unsigned char>(rows * cols * bytes, 0),
+                               {}};
     }
-    return new mxArray_tag{cls, complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0), false, {}, {}, {}, {}};
+    return new mxArray_tag{cls,   complex, sparse, rows, cols, std::vector<double>(rows * cols, 0.0),
+                           false, {},      {},     {},   {}};
 }
 
 mxArray* createShapeOnly(std::size_t rows, std::size_t cols, ArrayClass cls, bool complex, bool sparse) {

@@ -162,8 +162,8 @@ std::vector<Rejection> forwardRejections() {
         {"O batch holding a complex sequence", 1,
          batch([] { return std::vector<mxArray*>{standin::createArray(A::Double, 2, 3, true, false)}; }),
          "notRealDouble"},
-        {"O batch holding a cell", 1,
-         batch([] { return std::vector<mxArray*>{standin::createCell(1, 1, {})}; }), "notRealDouble"},
+        {"O batch holding a cell", 1, batch([] { return std::vector<mxArray*>{standin::createCell(1, 1, {})}; }),
+         "notRealDouble"},
         {"O batch holding a sequence shorter than L x T", 1,
          batch([] { return std::vector<mxArray*>{standin::createDouble(2, 2)}; }), "observationsTooShort"},
     };
@@ -173,21 +173,27 @@ std::vector<Rejection> forwardRejections() {
         const int stepsSlot = name == contract::kZellmorGrad.name ? 5 : 4;
         for (const Case& c : cases) {
             const int slot = c.slot == 4 ? stepsSlot : c.slot;
-            table.push_back({c.label, changed(name, [slot, c](Call& call, Example& x) {
-                                 while (call.inputs.size() < static_cast<std::size_t>(slot)) call.inputs.push_back(x.unused);
-                                 if (call.inputs.size() == static_cast<std::size_t>(slot)) call.inputs.push_back(nullptr);
-                                 call.inputs[slot] = c.input(x);
-                             }),
+            table.push_back({c.label,
+                             changed(name,
+                                     [slot, c](Call& call, Example& x) {
+                                         while (call.inputs.size() < static_cast<std::size_t>(slot))
+                                             call.inputs.push_back(x.unused);
+                                         if (call.inputs.size() == static_cast<std::size_t>(slot))
+                                             call.inputs.push_back(nullptr);
+                                         call.inputs[slot] = c.input(x);
+                                     }),
                              name + ":" + c.mnemonic});
         }
         // A batch of two sequences, the second of T = 2.
-        const Input twoSequences =
-            batch([] { return std::vector<mxArray*>{standin::createDouble(2, 2, {1, 1, 1, 1})}; });
-        table.push_back({"T of 3 entries for a batch of 2", changed(name,
-                                                                    [twoSequences](Call& c, Example& x) {
-                                                                        c.inputs[0] = x.arrays.row({3, 3, 3});
-                                                                        c.inputs[1] = twoSequences(x);
-                                                                    }),
+        const Input twoSequences = batch([] {
+            return std::vector<mxArray*>{standin::createDouble(2, 2, {1, 1, 1, 1})};
+        });
+        table.push_back({"T of 3 entries for a batch of 2",
+                         changed(name,
+                                 [twoSequences](Call& c, Example& x) {
+                                     c.inputs[0] = x.arrays.row({3, 3, 3});
+                                     c.inputs[1] = twoSequences(x);
+                                 }),
                          name + ":badStepCount"});
         table.push_back({"steps past the shortest sequence of a batch",
                          changed(name,
@@ -212,9 +218,7 @@ std::vector<Rejection> forwardRejections() {
 
 std::vector<Rejection> gradientRejections() {
     const std::string name = contract::kZellmorGrad.name;
-    auto weights = [](std::vector<double> w) {
-        return [w](Example& x) -> const mxArray* { return x.arrays.row(w); };
-    };
+    auto weights = [](std::vector<double> w) { return [w](Example& x) -> const mxArray* { return x.arrays.row(w); }; };
     return {
         {"w of 3 entries for 4 states", replaced(name, 4, weights({1, 1, 1})), name + ":badFinalWeights"},
         {"w entry -1", replaced(name, 4, weights({1, 1, -1, 1})), name + ":badFinalWeights"},
@@ -222,7 +226,9 @@ std::vector<Rejection> gradientRejections() {
         {"w entry Inf", replaced(name, 4, weights({1, 1, 1, kInf})), name + ":badFinalWeights"},
         {"w complex",
          replaced(name, 4,
-                  [](Example& x) { return x.arrays.keep(standin::createArray(standin::ArrayClass::Double, 1, 4, true, false)); }),
+                  [](Example& x) {
+                      return x.arrays.keep(standin::createArray(standin::ArrayClass::Double, 1, 4, true, false));
+                  }),
          name + ":notRealDouble"},
     };
 }
@@ -338,7 +344,8 @@ std::string renderedRejectionTable() {
 const std::vector<Rejection>& rejectionTable() {
     static const std::vector<Rejection> table = [] {
         std::vector<Rejection> all = callShapeRejections();
-        for (auto part : {forwardRejections(), gradientRejections(), transitionRejections()}) all.insert(all.end(), part.begin(), part.end());
+        for (auto part : {forwardRejections(), gradientRejections(), transitionRejections()})
+            all.insert(all.end(), part.begin(), part.end());
         return all;
     }();
     return table;

@@ -61,19 +61,23 @@ Gradient gradient(std::int32_t T, const double* O, const double* S, const double
     auto K = static_cast<std::int32_t>(rowSum(S, n - 1, n, L));
     std::int32_t* Q = positionsEqualInto(S, n - 1, n, L, K, 1.0);
     const auto at = [n](std::int32_t j, std::int32_t t) { return j + static_cast<std::size_t>(t) * n; };
-    const auto o = [O, L](std::int32_t s, std::int32_t t) { return static_cast<Real>(O[s + static_cast<std::int64_t>(t) * L]); };
+    const auto o = [O, L](std::int32_t s, std::int32_t t) {
+        return static_cast<Real>(O[s + static_cast<std::int64_t>(t) * L]);
+    };
     std::vector<Real> R(static_cast<std::size_t>(n) * T), B(R.size()), dO(static_cast<std::size_t>(L) * T);
     std::vector<std::int32_t> first(static_cast<std::size_t>(n), -1);
     for (std::int32_t i = 0; i < n; ++i) {
         if (static_cast<std::int32_t>(rowSum(S, i, n, L)) != 1) continue;
-        for (std::int32_t c = L - 1; c >= 0; --c) first[i] = S[i + static_cast<std::int64_t>(c) * n] == 1.0 ? c : first[i];
+        for (std::int32_t c = L - 1; c >= 0; --c)
+            first[i] = S[i + static_cast<std::int64_t>(c) * n] == 1.0 ? c : first[i];
         R[i] = o(first[i], 0);
     }
     for (std::int32_t t = 0; t + 1 < T; ++t) {
         for (std::int32_t j = 0; j < n; ++j) {
             for (std::int32_t k = 0; k < K; ++k) {
                 double p = P[j + static_cast<std::int64_t>(k) * n];
-                if (p != -1.0) R[at(j, t + 1)] += (R[at(static_cast<std::int32_t>(p) - 1, t)] + R[at(j, t)]) * o(Q[k], t + 1);
+                if (p != -1.0)
+                    R[at(j, t + 1)] += (R[at(static_cast<std::int32_t>(p) - 1, t)] + R[at(j, t)]) * o(Q[k], t + 1);
             }
         }
     }

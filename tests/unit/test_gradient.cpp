@@ -55,10 +55,10 @@ void expectClose(const std::vector<double>& expected, const std::vector<double>&
 // Against the literal gradient; then the same bits with every copy of the
 // kernels on one thread and two, with the columns kept or recomputed, and
 // gamma of chosen steps in any order equal to those columns of every step's.
-void expectGradient(const StateSpace& space, const std::vector<double>& O, std::int32_t T,
-                    const std::vector<double>& w, const std::string& label) {
-    const literal::Gradient exact =
-        literal::gradient(T, O.data(), space.S.data(), space.P.data(), w.empty() ? nullptr : w.data(), space.n, space.L);
+void expectGradient(const StateSpace& space, const std::vector<double>& O, std::int32_t T, const std::vector<double>& w,
+                    const std::string& label) {
+    const literal::Gradient exact = literal::gradient(T, O.data(), space.S.data(), space.P.data(),
+                                                      w.empty() ? nullptr : w.data(), space.n, space.L);
     const Outcome out = runGradient(space, O, T, w, 0, InstructionSet::automatic, 0);
     if (std::isinf(exact.logLikelihood)) {  // no path ends where w lives
         EXPECT_EQ(out.logL, exact.logLikelihood) << label;
@@ -109,8 +109,8 @@ TEST_F(Gradient, MatchesTheLiteralGradientInEveryLayout) {
         last.back() = 1.0;
         for (std::int32_t T : {1, 2, space.n > 4096 ? 4 : 17}) {
             const std::vector<double> O = positiveObservations(space.L, T, rng);
-            for (const auto& [kind, w] : {std::pair<const char*, std::vector<double>>{"ones", {}}, {"random", random},
-                                          {"last state", last}}) {
+            for (const auto& [kind, w] :
+                 {std::pair<const char*, std::vector<double>>{"ones", {}}, {"random", random}, {"last state", last}}) {
                 expectGradient(space, O, T, w, name + " T=" + std::to_string(T) + " w " + kind);
             }
         }
