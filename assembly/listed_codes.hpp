@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "assembly/transition_matrix.hpp"
+#include "assembly/assembly_inputs.hpp"
 #include "kernel/interrupt.hpp"
 #include "transitions/transition_codes.hpp"
 

@@ -102,10 +102,6 @@ bool checkBucket(const AssemblyInputs& in, std::int32_t i, InterruptPoll& poll, 
 
 }  // namespace
 
-std::int32_t listedSymbolCount(const AssemblyInputs& in) {
-    return in.symbolList.rows <= in.symbolList.count ? in.symbolList.rows : 0;
-}
-
 bool checkAssemblyInputs(const AssemblyInputs& in, Fault* fault) {
     const std::int32_t M = listedSymbolCount(in);
     InterruptPoll poll;

@@ -4,22 +4,9 @@
 
 #include <cstdint>
 
-#include "arrays/array_view.hpp"
 #include "arrays/sparse_columns.hpp"
+#include "assembly/assembly_inputs.hpp"
 #include "kernel/fault.hpp"
-
-// The inputs as the gateway read them; every array is read flat.
-struct AssemblyInputs {
-    std::int32_t matrixSize;  // the result is matrixSize x matrixSize: the rows of S less one
-    ArrayView weights;        // w
-    ArrayView symbolList;     // 1-based symbols; the list's length is its row count
-    ArrayView codes;
-    ArrayView bucketEnds;  // cum: running totals of the per-symbol counts
-};
-
-// The number of listed symbols: the row count, or 0 when the list holds fewer
-// elements than rows (then it holds no symbol to read).
-std::int32_t listedSymbolCount(const AssemblyInputs& in);
 
 // Validates every listed symbol, then cum as running totals of the codes'
 // counts, then each listed symbol's bucket bounds and the codes in its

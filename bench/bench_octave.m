@@ -6,7 +6,8 @@
 ## (Zellmor_literal_mex, built with the benchmarks into bench-octave beside
 ## the module folder), each timed in fresh octave-cli processes; on one
 ## thread (OMP_NUM_THREADS=1) against the default; and on its rows in random
-## order against subset order.
+## order against subset order. Last, bench_batches.m: batches against loops of
+## single calls, and the rescaled step against the raw one.
 ##
 ##   MEX_MODULE_DIR=build-bench/octave octave-cli --no-history bench/bench_octave.m
 ##
@@ -381,3 +382,4 @@ try
 catch err
   printf ("plot not drawn: %s\n", err.message);
 end_try_catch
+bench_batches
