@@ -54,12 +54,17 @@ bool gradientBatch(const GradientBatchPlan& batch, const GradientBatchResult& re
     }
     const std::int64_t n = shape.forward.states;
     Fault stopped[2];
-    if (claimSequences(batch.forward.count, workers, stop, [&](std::int32_t worker, std::int64_t b) {
-            const GradientPlan sequence = sequenceGradientPlan(batch, b);
-            const GradientResult slice{result.logLikelihood + b, result.derivatives ? result.derivatives[b] : nullptr,
-                                       result.posteriors ? result.posteriors + batch.posteriorStart[b] * n : nullptr};
-            GradientWorkspace* workspace = sequence.zeroLikelihood ? nullptr : &*workspaces[worker];
-            return gradientSequence(sequence, workspace, slice, &stopped[worker]);
+    SequenceClaims claims(batch.forward.count);
+    if (runWorkers(workers, stop, [&](std::int32_t worker) {
+            for (std::int64_t b; (b = claims.claim()) >= 0;) {
+                const GradientPlan sequence = sequenceGradientPlan(batch, b);
+                const GradientResult slice{
+                    result.logLikelihood + b, result.derivatives ? result.derivatives[b] : nullptr,
+                    result.posteriors ? result.posteriors + batch.posteriorStart[b] * n : nullptr};
+                GradientWorkspace* workspace = sequence.zeroLikelihood ? nullptr : &*workspaces[worker];
+                if (!gradientSequence(sequence, workspace, slice, &stopped[worker])) return false;
+            }
+            return true;
         })) {
         return true;
     }

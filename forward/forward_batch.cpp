@@ -30,17 +30,59 @@ bool checkStepCounts(const BatchInputs& in, Fault* fault) {
     return false;
 }
 
-// Runs sequence b whole with driver; false once it is stopped.
-bool runSequence(const BatchPlan& batch, std::int64_t b, StepDriver& driver, const ForwardResult& result,
-                 Fault* fault) {
+// A sequence in flight on a thread: its driver, its plan and the observer
+// that writes its results.
+struct Lane {
+    std::optional<StepDriver> driver;
+    ForwardPlan plan;
+    std::optional<StepRecorder> recorder;
+    std::int32_t step = 0;  // the last step done
+    bool busy = false;
+};
+
+// Claims a sequence into lane and runs its step 1; false when none is left.
+bool startLane(const BatchPlan& batch, Lane& lane, const ForwardResult& result, SequenceClaims& claims) {
+    const std::int64_t b = claims.claim();
+    lane.busy = b >= 0;
+    if (!lane.busy) return false;
     const std::int64_t columns = batch.shared.chosen.count;
-    const ForwardPlan sequence = sequencePlan(batch, b);
-    const ForwardResult slice{result.weights + b * columns * sequence.states,
-                              result.logScale ? result.logScale + b * columns : nullptr};
-    StepRecorder recorder(sequence, slice);
-    driver.startSequence(sequence);
-    recorder.stepDone(1, driver.column(), 1.0);
-    return driver.run(1, sequence.lastStep, recorder, fault);
+    lane.plan = sequencePlan(batch, b);
+    lane.recorder.emplace(lane.plan, ForwardResult{result.weights + b * columns * lane.plan.states,
+                                                   result.logScale ? result.logScale + b * columns : nullptr});
+    lane.driver->startSequence(lane.plan);
+    lane.recorder->stepDone(1, lane.driver->column(), 1.0);
+    lane.step = 1;
+    return true;
+}
+
+// Runs the sequences this thread claims, up to `count` lanes of them in
+// step with one another, so that the rescaled steps' sums in row order,
+// chains of dependent additions, run side by side (ColumnOrder::sumEach);
+// each sequence's bits are those of its single call. False once stopped.
+bool runLanes(const BatchPlan& batch, bool normalize, Lane* lanes, std::int32_t count, const ForwardResult& result,
+              SequenceClaims& claims, Fault* fault) {
+    for (;;) {
+        Lane* active[ColumnOrder::kSummedTogether];
+        const double* columns[ColumnOrder::kSummedTogether];
+        std::int32_t running = 0;
+        for (std::int32_t i = 0; i < count; ++i) {
+            Lane& lane = lanes[i];
+            while ((!lane.busy || lane.step == lane.plan.lastStep) && startLane(batch, lane, result, claims)) {
+            }
+            if (lane.busy && lane.step < lane.plan.lastStep) active[running++] = &lane;
+        }
+        if (running == 0) return true;
+        for (std::int32_t i = 0; i < running; ++i) {
+            if (!(columns[i] = active[i]->driver->computeStep(active[i]->step + 1))) {
+                setInterrupted(*fault);
+                return false;
+            }
+        }
+        double sums[ColumnOrder::kSummedTogether] = {1.0, 1.0, 1.0, 1.0};
+        if (normalize) batch.shared.order.sumEach(columns, running, sums);
+        for (std::int32_t i = 0; i < running; ++i)
+            active[i]->driver->finishStep(++active[i]->step, sums[i], *active[i]->recorder);
+    }
 }
 
 }  // namespace
@@ -109,17 +151,25 @@ std::int32_t batchWorkers(const BatchPlan& batch) {
 }
 
 bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& result, Fault* fault) {
-    // Each thread's driver is made here, where host scratch may be taken; on
-    // two threads each runs its sequences on one.
+    // Each thread's drivers are made here, where host scratch may be taken;
+    // on two threads each runs its sequences on one. Where a step is split
+    // between threads instead, one lane runs a sequence at a time.
     ForwardPlan shared = batch.shared;
     const std::int32_t workers = batchWorkers(batch);
     if (workers == 2) shared.threads = 1;
+    const std::int32_t lanesEach = shared.states >= kSplitStepStates
+                                       ? 1
+                                       : static_cast<std::int32_t>(std::min<std::int64_t>(
+                                             ColumnOrder::kSummedTogether, (batch.count + workers - 1) / workers));
     CallStop stop;
-    std::optional<StepDriver> drivers[2];
-    for (std::int32_t w = 0; w < workers; ++w) drivers[w].emplace(shared, normalize, stop, w == 0);
+    Lane lanes[2][ColumnOrder::kSummedTogether];
+    for (std::int32_t w = 0; w < workers; ++w) {
+        for (std::int32_t i = 0; i < lanesEach; ++i) lanes[w][i].driver.emplace(shared, normalize, stop, w == 0);
+    }
+    SequenceClaims claims(batch.count);
     Fault stopped[2];
-    if (claimSequences(batch.count, workers, stop, [&](std::int32_t worker, std::int64_t b) {
-            return runSequence(batch, b, *drivers[worker], result, &stopped[worker]);
+    if (runWorkers(workers, stop, [&](std::int32_t w) {
+            return runLanes(batch, normalize, lanes[w], lanesEach, result, claims, &stopped[w]);
         })) {
         return true;
     }

@@ -42,7 +42,7 @@ void StepDriver::startSequence(const ForwardPlan& sequence) {
 bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
     for (std::int32_t step = from + 1; step <= to; ++step) {
         double* const next = columns_[1 - current_];
-        const double divisor = advance(step, columns_[current_], next);
+        const double divisor = advance(step, columns_[current_], next, normalize_);
         if (stop_.seen.load(std::memory_order_relaxed)) {
             setInterrupted(*fault);
             return false;
@@ -60,7 +60,7 @@ bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer,
 // chain adds the rows whose weights the chunks so far have all written, on
 // the thread whose share the chunk is in, the accumulator passing between
 // them.
-double StepDriver::advance(std::int32_t step, const double* previous, double* next) {
+double StepDriver::advance(std::int32_t step, const double* previous, double* next, bool rescale) {
     const ForwardPlan& plan = *plan_;
     const std::int32_t n = plan.states;
     const std::int64_t unitsPerState = pollsHost_ ? std::int64_t{plan.symbols} + 1 : 0;
@@ -83,7 +83,7 @@ double StepDriver::advance(std::int32_t step, const double* previous, double* ne
             stop->seen.store(true, std::memory_order_relaxed);
         }
     };
-    if (normalize_) {
+    if (rescale) {
         phase.chain = [&plan, next, n, &accumulator](std::int32_t chunk) {
             const StateRange places = statesOf(chunk, n);
             const std::int32_t first = plan.order.rowsWritten(places.first);
@@ -91,14 +91,32 @@ double StepDriver::advance(std::int32_t step, const double* previous, double* ne
         };
     }
     scheduler_.run(phase);
-    if (!normalize_ || stop_.seen.load(std::memory_order_relaxed)) return 1.0;
-    const double sum = accumulator.sum;
-    const KernelCopy& copy = *plan.kernels;
-    ChunkScheduler::Phase divide;
-    divide.work = [&copy, next, n, sum](std::int32_t chunk) {
+    if (!rescale || stop_.seen.load(std::memory_order_relaxed)) return 1.0;
+    divide(next, accumulator.sum);
+    return accumulator.sum;
+}
+
+// column[j] / divisor for every place, on the scheduler's threads.
+void StepDriver::divide(double* column, double divisor) {
+    const KernelCopy& copy = *plan_->kernels;
+    const std::int32_t n = plan_->states;
+    ChunkScheduler::Phase phase;
+    phase.work = [&copy, column, n, divisor](std::int32_t chunk) {
         const StateRange states = statesOf(chunk, n);
-        copy.divideRange(next, states.first, states.last, sum);
+        copy.divideRange(column, states.first, states.last, divisor);
     };
-    scheduler_.run(divide);
-    return sum;
+    scheduler_.run(phase);
+}
+
+const double* StepDriver::computeStep(std::int32_t step) {
+    double* const next = columns_[1 - current_];
+    advance(step, columns_[current_], next, false);
+    return stop_.seen.load(std::memory_order_relaxed) ? nullptr : next;
+}
+
+void StepDriver::finishStep(std::int32_t step, double divisor, StepObserver& observer) {
+    double* const next = columns_[1 - current_];
+    if (normalize_) divide(next, divisor);
+    current_ = 1 - current_;
+    observer.stepDone(step, next, normalize_ ? divisor : 1.0);
 }

@@ -65,6 +65,15 @@ public:
     // (every thread it started has then ended).
     bool run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
 
+    // A step in two halves, for drivers whose sums run side by side (see
+    // ColumnOrder::sumEach): computeStep writes step `step` from column(),
+    // not yet rescaled, into the driver's other column and returns it (null,
+    // with nothing further to do, when Ctrl-C stopped it); finishStep then
+    // divides it by divisor, its sum in row order, when the driver rescales,
+    // makes it column() and hands it to observer. The bits are run()'s.
+    const double* computeStep(std::int32_t step);
+    void finishStep(std::int32_t step, double divisor, StepObserver& observer);
+
     // The threads the steps run on, chunkCount(states) chunks a phase, for
     // other phases of the call between runs.
     ChunkScheduler& scheduler() { return scheduler_; }
@@ -75,7 +84,8 @@ public:
     bool pollsHost() const { return pollsHost_; }
 
 private:
-    double advance(std::int32_t step, const double* previous, double* next);
+    double advance(std::int32_t step, const double* previous, double* next, bool rescale);
+    void divide(double* column, double divisor);
 
     const ForwardPlan* plan_;
     const bool normalize_;
