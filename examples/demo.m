@@ -1,4 +1,4 @@
-% demo.m  A first tour of the five modules.
+% demo.m  A first tour of the six modules.
 %
 %   octave-cli --no-history examples/demo.m
 %
@@ -278,9 +278,13 @@ for j = short
 end
 fprintf('\n');
 
-%% 5. The figures
+%% 5. Fitting by maximum likelihood with the gradient
+heading('5. Fitting symbol probabilities with Zellmor_grad_mex');
+run(fullfile(fileparts(mfilename('fullpath')), 'fit_gradient.m'));
+
+%% 6. The figures
 if ~isempty(figure_dir)
-  heading('5. Figures');
+  heading('6. Figures');
   if exist(figure_dir, 'dir') ~= 7
     mkdir(figure_dir);
   end

@@ -9,7 +9,7 @@
 here = fileparts(mfilename('fullpath'));
 if ~exist('module_dir', 'var'), module_dir = fullfile(here, '..', 'build', 'octave'); end
 if ~exist('figure_dir', 'var'), figure_dir = fullfile(here, '..', 'build', 'figures'); end
-addpath(module_dir);
+if ~isempty(module_dir), addpath(module_dir); end
 
 rand('seed', 1); randn('seed', 1);
 L = 4; T = 2000; a = 0.8;
@@ -36,13 +36,39 @@ p_fit = exp(theta) / sum(exp(theta));
 fprintf('true p      %s\nfitted p    %s\nlargest error %.3f (sampling error about %.3f)\n', ...
         mat2str(p_true', 3), mat2str(p_fit', 3), max(abs(p_fit - p_true)), sqrt(0.25 / T) / (a - (1 - a) / (L - 1)));
 
-fig = figure('visible', 'off');
-subplot(1, 2, 1); bar([p_true p_fit]); legend('true', 'fitted'); xlabel('symbol'); ylabel('probability');
-title('symbol probabilities');
-subplot(1, 2, 2); plot(trace); xlabel('iteration'); ylabel('log-likelihood'); title('gradient ascent');
-if ~exist(figure_dir, 'dir'), mkdir(figure_dir); end
-file = fullfile(figure_dir, 'fit_gradient.png');
-% PNG through the graphics toolkit's own cairo driver where there is one:
-% plain -dpng goes through Ghostscript under gnuplot.
-if strcmp(graphics_toolkit(), 'gnuplot'), print(fig, file, '-dpngcairo'); else, print(fig, file, '-dpng'); end
-fprintf('figure saved to %s\n', file);
+% Run from demo.m, the figure joins the demo's, which draws it on screen
+% where there is a display and saves it with the others; run alone, it is
+% drawn off screen and saved here.
+from_demo = exist('figures', 'var') && exist('new_figure', 'var');
+if from_demo
+  fig = new_figure(12, 6);
+  figures(end + 1, :) = {fig, 'fit_gradient'};
+else
+  fig = figure('visible', 'off');
+end
+subplot(1, 2, 1);
+bar([p_true p_fit]);
+ylim([0 0.55]);
+legend('true p', 'fitted from the reports', 'location', 'northeast');
+xlabel('symbol');
+ylabel('probability of drawing it');
+title(sprintf('p fitted from %d noisy reports', T), 'fontsize', 10);
+subplot(1, 2, 2);
+plot(trace, 'linewidth', 1.5);
+grid on;
+xlabel('gradient ascent iteration');
+ylabel('log-likelihood logL of the reports');
+title('logL of Zellmor_grad_mex as the fit goes', 'interpreter', 'none', 'fontsize', 10);
+if ~from_demo
+  if ~exist(figure_dir, 'dir'), mkdir(figure_dir); end
+  file = fullfile(figure_dir, 'fit_gradient.png');
+  % PNG through the graphics toolkit's own cairo driver where there is one:
+  % plain -dpng goes through Ghostscript under gnuplot.
+  if strcmp(graphics_toolkit(), 'gnuplot')
+    warning('off', 'print:nogs');
+    print(fig, file, '-dpngcairo');
+  else
+    print(fig, file, '-dpng');
+  end
+  fprintf('figure saved to %s\n', file);
+end

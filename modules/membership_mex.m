@@ -17,6 +17,13 @@
 %        {c} and 0 elsewhere.
 %     A fifth input, steps (1:T for the whole trajectory), returns one
 %     column per chosen step.
+%     [logL, dO, gamma] = Zellmor_grad_mex(T, O, S, P, w, steps)  the
+%        log-likelihood log(w' * raw weights), its derivative with respect to
+%        every O(s,t) (O .* dO: the posterior probability of each symbol at
+%        each step) and the posterior probability of each state at the steps.
+%     A cell array of observation matrices in place of O runs a batch: the
+%     single calls' results side by side, one plan, the threads taking whole
+%     sequences.
 %
 %   Transitions. A pair (to, from) of rows 2..a of S is a transition when
 %   the to-state is the from-state with one symbol added, or the same state.
@@ -37,8 +44,8 @@
 %   gives those of step t, up to rounding.
 %
 %   The installed package holds examples/demo.m beside this file, a tour with
-%   figures:
+%   figures (examples/fit_gradient.m fits parameters with the gradient):
 %     run(fullfile(fileparts(which('membership_mex')), 'examples', 'demo.m'))
 %
-%   See also Zellmor_mex, Zellmor_raw_mex, Ortesk_count_mex, Ortesk_slots_mex,
-%   Quivane_mex, all_subsets.
+%   See also Zellmor_mex, Zellmor_raw_mex, Zellmor_grad_mex, Ortesk_count_mex,
+%   Ortesk_slots_mex, Quivane_mex, all_subsets, predecessor_table.
