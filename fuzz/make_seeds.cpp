@@ -10,24 +10,29 @@
 
 namespace {
 
-// Two symbols, three steps, every observation weight 1.
-fuzz::Writer forwardExample() {
+// Two symbols, three steps, every observation weight 1: the bytes up to the
+// choice of a batch.
+fuzz::Writer workedObservations() {
     fuzz::Writer w;
     w.choice(2);  // L
     w.choice(2);  // T - 1
     for (int i = 0; i < 6; ++i) w.value(1.0);
+    return w;
+}
+
+// The worked example as a single call.
+fuzz::Writer forwardExample() {
+    fuzz::Writer w = workedObservations();
     w.choice(0);  // a single call
     w.choice(0);  // no chosen steps
     w.choice(0);  // no mutation
     return w;
 }
 
-// The same observations as a batch of two sequences, of three steps and one.
+// In place of those observations, a batch of two sequences, of three steps
+// and one.
 fuzz::Writer forwardBatchExample() {
-    fuzz::Writer w;
-    w.choice(2);  // L
-    w.choice(2);  // T - 1 of the single call the batch replaces
-    for (int i = 0; i < 6; ++i) w.value(1.0);
+    fuzz::Writer w = workedObservations();
     w.choice(3);  // two sequences
     w.choice(2);  // T - 1
     for (int i = 0; i < 6; ++i) w.value(1.0);
