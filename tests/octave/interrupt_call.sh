@@ -13,7 +13,8 @@ module_dir=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Each case: the module, and the Octave lines that set its inputs up and call it.
+# Each case: the module (and what the call is, after a space), and the Octave
+# lines that set its inputs up and call it.
 declare -A setup=(
   # Equal rows of 0.5: the walk goes pair by pair over 4 x 10^8 pairs.
   [Ortesk_count_mex]="S = 0.5 * ones (20000, 20); call = @() Ortesk_count_mex ([], S);"
@@ -21,6 +22,10 @@ declare -A setup=(
   [Quivane_mex]="n = 1e5; call = @() Quivane_mex (zeros (1, 3), [0.25 0.75], ones (n, 1), 1000001 * ones (1, n), [n; n]);"
   # 8192 states on two threads over 10^5 steps.
   [Zellmor_mex]="[S, P] = all_subsets (13); O = 0.5 * ones (13, 1e5); call = @() Zellmor_mex (1e5, O, S, P);"
+  # 400 sequences of 10^4 steps over 1024 states, the threads taking whole sequences.
+  ["Zellmor_mex batch"]="[S, P] = all_subsets (10); Os = repmat ({0.5 * ones(10, 1e4)}, 1, 400); call = @() Zellmor_mex (1e4, Os, S, P);"
+  # The forward sweep, then the backward one, over 8192 states and 2 x 10^4 steps.
+  [Zellmor_grad_mex]="[S, P] = all_subsets (13); O = 0.5 * ones (13, 2e4); call = @() nthargout (2, @Zellmor_grad_mex, 2e4, O, S, P);"
 )
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
@@ -35,9 +40,10 @@ wait_for() {
 }
 
 status=0
-for module in Zellmor_mex Ortesk_count_mex Quivane_mex; do
+for case_name in Zellmor_mex "Zellmor_mex batch" Zellmor_grad_mex Ortesk_count_mex Quivane_mex; do
+  module=${case_name%% *}
   cat >"$work/in" <<EOF
-addpath ('$module_dir'); x = 42; ${setup[$module]}
+addpath ('$module_dir'); x = 42; ${setup[$case_name]}
 try, printf ("calling\n"), fflush (stdout); call (); printf ("returned\n"); catch err, printf ("caught %s\n", err.identifier); end, printf ("after the call\n")
 [~, id] = lasterr (); printf ("last error %s; x = %d\n", id, x); fflush (stdout);
 EOF
@@ -65,11 +71,11 @@ EOF
     problem="$problem the line went on after the call (the try/catch swallowed Ctrl-C);"
   fi
   if [ -n "$problem" ]; then
-    echo "FAIL $module:$problem"
+    echo "FAIL $case_name:$problem"
     sed 's/^/    /' "$work/out"
     status=1
   else
-    echo "ok   $module: stopped $latency ms after SIGINT; the try/catch did not catch it; lasterr $module:interrupted"
+    echo "ok   $case_name: stopped $latency ms after SIGINT; the try/catch did not catch it; lasterr $module:interrupted"
   fi
 done
 exit $status
