@@ -279,8 +279,16 @@ void mutate(Case& c, fuzz::Reader& r) {
     }
 }
 
+// Whether the argument reaches the module as the cell array of its sequences
+// (a mutation of its class or flags makes it an array of that class instead).
+bool isBatch(const Arg& a) { return a.cell && a.cls == ArrayClass::Double && !a.complex && !a.sparse && !a.shapeOnly; }
+
+// The sequences of a cell array as the module reads it: those of a batch, or
+// every (unset, empty) element of any other cell array.
+std::size_t sequenceCount(const Arg& a) { return isBatch(a) ? a.sequences.size() : a.rows * a.cols; }
+
 mxArray* toHost(const Arg& a) {
-    if (a.cell && a.cls == ArrayClass::Double && !a.complex && !a.sparse && !a.shapeOnly) {
+    if (isBatch(a)) {
         std::vector<mxArray*> sequences;
         for (const Arg& sequence : a.sequences) sequences.push_back(toHost(sequence));
         return standin::createCell(1, sequences.size(), sequences);
@@ -308,7 +316,7 @@ std::string describe(const Case& c) {
     for (const Arg& a : c.args) {
         if (a.cell) text << "  a cell array of " << a.sequences.size() << " sequences:\n";
         for (const Arg& sequence : a.sequences) {
-            text << "    " << sequence.rows << " x " << sequence.cols << " " << classes[static_cast<int>(sequence.cls)]
+            text << "    " << sequence.rows << " x " << sequence.cols << " " << standin::className(sequence.cls)
                  << "\n";
         }
         text << "  " << a.rows << " x " << a.cols << " " << (a.sparse ? "sparse " : "") << (a.complex ? "complex " : "")
@@ -336,7 +344,7 @@ Shape expectedShape(const std::vector<Arg>& args) {
         return {1, static_cast<std::size_t>(total)};
     }
     if (module == "Quivane_mex") return {args[0].cols, args[0].cols};
-    const std::size_t batch = args[1].cell ? args[1].sequences.size() : 1;
+    const std::size_t batch = isBatch(args[1]) || args[1].cls == ArrayClass::Cell ? sequenceCount(args[1]) : 1;
     if (module == "Zellmor_grad_mex") return {1, batch};
     const std::size_t columns = args.size() > 4 ? args[4].rows * args[4].cols : 1;
     return {args[2].rows, columns * batch};
@@ -386,13 +394,28 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
         fail(text.str());
     }
     if (std::string(FUZZ_MODULE) == "Zellmor_grad_mex") {
-        // dO: L x T; gamma: n x the chosen steps, or every step.
-        const std::size_t T = static_cast<std::size_t>(c.args[0].values[0]);
-        const std::size_t gammaColumns = c.args.size() > 5 ? c.args[5].rows * c.args[5].cols : T;
-        const Shape others[] = {{c.args[2].cols, T}, {c.args[2].rows, gammaColumns}};
-        for (std::size_t i = 0; i < outcome.otherResults.size(); ++i) {
-            const mxArray* other = outcome.otherResults[i];
-            if (mxGetM(other) != others[i].rows || mxGetN(other) != others[i].cols) fail("dO or gamma misshapen");
+        // dO: L x T (a cell array of them for a batch); gamma: n x the
+        // chosen steps, or every step, of every sequence.
+        const bool batch = isBatch(c.args[1]) || c.args[1].cls == ArrayClass::Cell;
+        const std::size_t sequences = batch ? sequenceCount(c.args[1]) : 1;
+        const std::vector<double>& T = c.args[0].values;
+        const auto stepsOf = [&T](std::size_t b) { return static_cast<std::size_t>(T[T.size() > 1 ? b : 0]); };
+        std::size_t gammaColumns = 0;
+        for (std::size_t b = 0; b < sequences; ++b) {
+            gammaColumns += c.args.size() > 5 ? c.args[5].rows * c.args[5].cols : stepsOf(b);
+        }
+        const std::size_t L = c.args[2].cols;
+        if (outcome.otherResults.size() > 0) {
+            const mxArray* dO = outcome.otherResults[0];
+            if (batch && (!mxIsCell(dO) || mxGetNumberOfElements(dO) != sequences)) fail("dO not a cell per sequence");
+            for (std::size_t b = 0; b < sequences; ++b) {
+                const mxArray* one = batch ? mxGetCell(dO, static_cast<mwIndex>(b)) : dO;
+                if (!one || mxGetM(one) != L || mxGetN(one) != stepsOf(b)) fail("dO misshapen");
+            }
+        }
+        if (outcome.otherResults.size() > 1) {
+            const mxArray* gamma = outcome.otherResults[1];
+            if (mxGetM(gamma) != c.args[2].rows || mxGetN(gamma) != gammaColumns) fail("gamma misshapen");
         }
         return;
     }

@@ -74,6 +74,13 @@ void checkCallShape(const contract::Module& module, int nlhs, int nrhs) {
     }
 }
 
+// Rejects an array of 2^31 or more rows or columns, which no kernel counts.
+void checkDimensions(const contract::Module& module, const mxArray* array, const char* input) {
+    if (mxGetM(array) < kDimensionLimit && mxGetN(array) < kDimensionLimit) return;
+    rejectWith(module.name, "tooLarge", "%s must have fewer than 2^31 rows and columns; found %zu x %zu.", input,
+               mxGetM(array), mxGetN(array));
+}
+
 // "Input 2 (O, the observations)", with ", sequence 7:" after it for an
 // element of a batch (sequence counted from 0, -1 for none).
 void describeInput(const contract::Module& module, std::size_t slot, long long sequence, char* text, std::size_t size) {
@@ -94,12 +101,9 @@ ArrayView readNumbers(const contract::Module& module, const mxArray* array, std:
                    input, mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "",
                    mxGetClassName(array));
     }
-    std::size_t rows = mxGetM(array);
-    std::size_t cols = mxGetN(array);
-    if (rows >= kDimensionLimit || cols >= kDimensionLimit) {
-        rejectWith(module.name, "tooLarge", "%s must have fewer than 2^31 rows and columns; found %zu x %zu.", input,
-                   rows, cols);
-    }
+    checkDimensions(module, array, input);
+    const std::size_t rows = mxGetM(array);
+    const std::size_t cols = mxGetN(array);
     std::int64_t count = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(cols);
     return {count > 0 ? numbersAsDouble(array, count) : nullptr, static_cast<std::int32_t>(rows),
             static_cast<std::int32_t>(cols), count};
@@ -108,6 +112,9 @@ ArrayView readNumbers(const contract::Module& module, const mxArray* array, std:
 // Every element of a cell array as a Numbers input of its own; an element
 // the host leaves unset is an empty array.
 Batch readBatch(const contract::Module& module, const mxArray* cell, std::size_t slot) {
+    char input[192];
+    describeInput(module, slot, -1, input, sizeof input);
+    checkDimensions(module, cell, input);
     Batch batch;
     batch.cell = cell;
     batch.count = static_cast<std::int64_t>(mxGetNumberOfElements(cell));
