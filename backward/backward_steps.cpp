@@ -3,16 +3,7 @@
 #include <algorithm>
 
 const BackwardCopy& backwardCopy(InstructionSet set) {
-    switch (resolved(set)) {
-        case InstructionSet::avx512:
-            if (kAvx512Backward) return *kAvx512Backward;
-            break;
-        case InstructionSet::avx2:
-            if (kAvx2Backward) return *kAvx2Backward;
-            break;
-        default: break;
-    }
-    return *kBaselineBackward;
+    return copyFor(set, kBaselineBackward, kAvx2Backward, kAvx512Backward);
 }
 
 void laneBackward(const LaneTerms& terms, const SuccessorTable& successors, const BackwardStep& step,

@@ -109,11 +109,12 @@ inline constexpr Module kZellmor = {"Zellmor_mex", kForwardInputs, kRescaledOutp
 inline constexpr Module kZellmorRaw = {"Zellmor_raw_mex", kForwardInputs, kRawOutputs, kCallRejections,
                                        kForwardRejections};
 
+// The forward modules' first four inputs, then w and the steps.
 inline constexpr Input kGradientInputs[] = {
-    {"T", "the step count", InputKind::Numbers},
-    {"O", "the observations", InputKind::Numbers, false, nullptr, 0, nullptr, true},
-    {"S", "the membership matrix", InputKind::Numbers},
-    {"P", "the predecessor table", InputKind::Numbers},
+    kForwardInputs[kStepCountSlot],
+    kForwardInputs[kObservationsSlot],
+    kForwardInputs[kMembershipSlot],
+    kForwardInputs[kPredecessorsSlot],
     {"w", "the final-state weights", InputKind::Numbers, true},
     {"steps", "the steps whose posteriors to return", InputKind::Numbers, true},
 };

@@ -21,6 +21,22 @@ bool processorRuns(InstructionSet set);
 // processor runs it, else the baseline.
 InstructionSet resolved(InstructionSet set);
 
+// Of a family of kernel copies, the one for a set the processor runs (see
+// resolved): that set's, where the build has it, else the baseline's.
+template <class Copy>
+const Copy& copyFor(InstructionSet set, const Copy* baseline, const Copy* avx2, const Copy* avx512) {
+    switch (resolved(set)) {
+        case InstructionSet::avx512:
+            if (avx512) return *avx512;
+            break;
+        case InstructionSet::avx2:
+            if (avx2) return *avx2;
+            break;
+        default: break;
+    }
+    return *baseline;
+}
+
 // "baseline", "avx2", "avx512" (and "automatic").
 const char* nameOf(InstructionSet set);
 
