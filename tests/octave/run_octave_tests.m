@@ -1,10 +1,10 @@
 ## Runs the Octave end-to-end tests against a folder of built modules:
 ##
-##   octave-cli --no-history --no-gui -q --no-init-file run_octave_tests.m MODULE_DIR [TEST_DIR]
+##   octave-cli --no-history --no-gui -q --no-init-file run_octave_tests.m MODULE_DIR [TEST_DIR [PATTERN]]
 ##
 ## or, from a session, set module_dir (and optionally test_dir) and run this
-## script. TEST_DIR defaults to the folder of this script. Every test_*.m there
-## runs in turn; the last line printed is "N passed, M failed". Any failure, or
+## script. TEST_DIR defaults to the folder of this script. Every file there
+## whose name matches PATTERN (default test_*.m) runs in turn; the last line printed is "N passed, M failed". Any failure, or
 ## no test run at all, exits with status 1 (from a session: raises an error).
 
 from_session = exist ("module_dir", "var") == 1;
@@ -30,9 +30,14 @@ endif
 addpath (canonicalize_file_name (module_dir));
 addpath (canonicalize_file_name (test_dir));
 
-test_files = dir (fullfile (test_dir, "test_*.m"));
+if (numel (args) >= 3)
+  pattern = args{3};
+else
+  pattern = "test_*.m";
+endif
+test_files = dir (fullfile (test_dir, pattern));
 if (isempty (test_files))
-  printf ("no test_*.m files in %s\n", test_dir);
+  printf ("no %s files in %s\n", pattern, test_dir);
 endif
 passed = 0;
 failed = 0;
