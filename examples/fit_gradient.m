@@ -36,7 +36,7 @@ p_fit = exp(theta) / sum(exp(theta));
 fprintf('true p      %s\nfitted p    %s\nlargest error %.3f (sampling error about %.3f)\n', ...
         mat2str(p_true', 3), mat2str(p_fit', 3), max(abs(p_fit - p_true)), sqrt(0.25 / T) / (a - (1 - a) / (L - 1)));
 
-% Run from demo.m, the figure joins the demo's, which draws it on screen
+% Run from membership_demo.m, the figure joins the demo's, which draws it on screen
 % where there is a display and saves it with the others; run alone, it is
 % drawn off screen and saved here.
 from_demo = exist('figures', 'var') && exist('new_figure', 'var');

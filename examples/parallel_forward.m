@@ -10,7 +10,7 @@
 % worker over nproc workers with parcellfun from Octave's parallel package
 % (Debian: octave-parallel); the two sets of results are compared bit for
 % bit. Each worker gets a batch, not a sequence per call: a call's fixed
-% cost (checks, plan, result) is then paid once per worker. The modules are looked up as in demo.m: in MEX_MODULE_DIR, else
+% cost (checks, plan, result) is then paid once per worker. The modules are looked up as in membership_demo.m: in MEX_MODULE_DIR, else
 % in build/octave next to this folder.
 %
 % When MEX_CLUSTER_HOSTS names machines (comma-separated) that each run a

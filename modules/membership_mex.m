@@ -43,9 +43,9 @@
 %   at every step; A^(t-1) applied to the raw weights of step 1 (rows 2..n)
 %   gives those of step t, up to rounding.
 %
-%   The installed package holds examples/demo.m beside this file, a tour with
+%   The installed package holds examples/membership_demo.m beside this file, a tour with
 %   figures (examples/fit_gradient.m fits parameters with the gradient):
-%     run(fullfile(fileparts(which('membership_mex')), 'examples', 'demo.m'))
+%     run(fullfile(fileparts(which('membership_mex')), 'examples', 'membership_demo.m'))
 %
 %   See also Zellmor_mex, Zellmor_raw_mex, Zellmor_grad_mex, Ortesk_count_mex,
 %   Ortesk_slots_mex, Quivane_mex, all_subsets, predecessor_table.

@@ -51,5 +51,5 @@
 %! endfor
 %! package = pkg ("list", "membership_mex");
 %! if (! isempty (package) && package{1}.loaded)
-%!   assert (exist (fullfile (package{1}.dir, "examples", "demo.m"), "file") == 2, "the package ships no demo.m");
+%!   assert (exist (fullfile (package{1}.dir, "examples", "membership_demo.m"), "file") == 2, "the package ships no membership_demo.m");
 %! endif

@@ -1,6 +1,6 @@
-% demo.m  A first tour of the six modules.
+% membership_demo.m  A first tour of the six modules.
 %
-%   octave-cli --no-history examples/demo.m
+%   octave-cli --no-history examples/membership_demo.m
 %
 % The modules are looked up in the folder named by the environment variable
 % MEX_MODULE_DIR, else wherever they already are on the path (pkg load
@@ -24,7 +24,7 @@ elseif exist('Zellmor_mex') ~= 3
   addpath(module_dir);
 end
 if exist('Zellmor_mex') ~= 3
-  error('demo: the modules were not found in %s; build them first.', module_dir);
+  error('membership_demo: the modules were not found in %s; build them first.', module_dir);
 end
 
 % Drawing is kept apart from saving: each figure is drawn into `figures`,
