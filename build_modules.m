@@ -34,6 +34,7 @@ function build_modules (out_dir)
     copyfile (fullfile (root, 'modules', [name '.m']), out_dir);
   end
   copyfile (fullfile (root, 'toolbox', '*.m'), out_dir);
+  copyfile (fullfile (root, 'toolbox', 'private'), fullfile (out_dir, 'private'));
   copyfile (fullfile (root, 'modules', 'membership_mex.m'), out_dir);
   write_contents (root, out_dir);
 end
