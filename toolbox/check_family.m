@@ -54,9 +54,9 @@ function [ok, problems] = check_family (S, P)
     first = [];
     less = [];
     if (size (S, 1) > 0 && nargin > 1)
-      [first, less] = family_rows (S);
+      [first, less] = state_lookup (S);
     elseif (size (S, 1) > 0)
-      first = family_rows (S);
+      first = state_lookup (S);
     end
     found = state_problems (S, first);
     for p = 1:size (found, 1)
@@ -76,7 +76,7 @@ function [ok, problems] = check_family (S, P)
   end
 end
 
-% The problems of P, checked against the rows of S ([first, E] = family_rows (S)).
+% The problems of P, checked against the rows of S ([first, E] = state_lookup (S)).
 function problems = predecessor_problems (S, first, E, P)
   problems = {};
   [n, L] = size (S);

@@ -58,7 +58,7 @@ function P = predecessor_table (S)
     P = zeros (0, 0);
     return;
   end
-  [first, P] = family_rows (S);
+  [first, P] = state_lookup (S);
   [j, k] = find (P == 0);
   if (~isempty (j))
     empty = find (~any (S, 2), 1);

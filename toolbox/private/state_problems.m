@@ -1,6 +1,6 @@
 function problems = state_problems (S, first)
 % The problems of S, a double matrix of 0 and 1 entries, as a family of
-% states, given first = family_rows (S): a cell array of rows {mnemonic,
+% states, given first = state_lookup (S): a cell array of rows {mnemonic,
 % text}, in this order, for those found: duplicateStates, noEmptyState,
 % lastRowLacksSymbol. Each text says what is wrong and the fix.
   [n, L] = size (S);

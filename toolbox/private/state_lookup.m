@@ -1,5 +1,5 @@
-function [first, less] = family_rows (S)
-% [first, less] = family_rows (S) reads the rows of S, a double matrix of 0
+function [first, less] = state_lookup (S)
+% [first, less] = state_lookup (S) reads the rows of S, a double matrix of 0
 % and 1 entries with at least one row, as states. first (n x 1): first(j) is
 % the first row equal to row j. less (n x K, K the symbols of the last row):
 % less(j, k) is the first row equal to row j without the k-th symbol of the
