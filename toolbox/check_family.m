@@ -163,3 +163,8 @@ function text = meant_row (row)
     text = sprintf ('row %d is meant', row);
   end
 end
+
+%!test
+%! [ok, problems] = check_family ([0 0 0; 1 0 0; 1 1 0; 1 1 1], [-1 -1 -1; 1 -1 -1; -1 2 -1; 1 1 3]);
+%! assert (! ok && numel (problems) == 1 && strncmp (problems{1}, "check_family:predecessorMissing: ", 33));
+%!error id=check_family:noEmptyState check_family ([1 0; 0 1; 1 1])
