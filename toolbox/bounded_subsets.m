@@ -14,7 +14,7 @@ function [S, P] = bounded_subsets (L, m)
 %   bounded_subsets (L, L) is all_subsets (L).
 %
 %   S has sum (nchoosek (L, 0:m)) rows, plus the listed one: 616,667 for
-%   bounded_subsets (20, 10), built in about a second.
+%   bounded_subsets (20, 10), built in about half a second.
 %
 %   Example:
 %     [S, P] = bounded_subsets (3, 1)

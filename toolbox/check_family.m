@@ -79,17 +79,19 @@ end
 % The problems of P, checked against the rows of S ([first, E] = state_lookup (S)).
 function problems = predecessor_problems (S, first, E, P)
   problems = {};
-  [n, L] = size (S);
+  n = size (S, 1);
   Q = [];
   if (n > 0)
     Q = find (S(n, :));
   end
   K = numel (Q);
   if (~((isnumeric (P) || islogical (P)) && isreal (P) && ismatrix (P)) || size (P, 1) ~= n || size (P, 2) < K)
-    if (isnumeric (P) || islogical (P))
-      found = sprintf ('P is %d x %d', size (P, 1), size (P, 2));
-    else
+    if (~(isnumeric (P) || islogical (P)))
       found = ['P is a ' class(P)];
+    elseif (~isreal (P))
+      found = 'P is complex';
+    else
+      found = sprintf ('P is %d x %d', size (P, 1), size (P, 2));
     end
     problems{end+1} = sprintf (['check_family:predecessorsSize: %s; it must be a real matrix of n = %d rows ' ...
                                 'and at least K = %d columns, one per symbol of the last row of S (further ' ...
@@ -124,8 +126,8 @@ function problems = predecessor_problems (S, first, E, P)
   wrong(named) = ~right;
   problems = [problems, entry_problem(P, Q, missing, 'predecessorMissing', ...
       'is -1 where its row holds the symbol', ...
-      ['The step that draws the symbol again is then dropped: name the row of the state without the ' ...
-       'symbol, or the empty row where that set is not a row.'])];
+      ['The recursion skips the whole term, the steps that draw the symbol again included: name the row ' ...
+       'of the state without the symbol, or the empty row where that set is not a row.'])];
   problems = [problems, entry_problem(P, Q, lacking, 'predecessorWhereLacking', ...
       'names a row where its row lacks the symbol', 'Set it to -1.')];
   meant_text = @(j, k) meant_row (E(j, k));
