@@ -34,6 +34,10 @@ function build_modules (out_dir)
     copyfile (fullfile (root, 'modules', [name '.m']), out_dir);
   end
   copyfile (fullfile (root, 'toolbox', '*.m'), out_dir);
+  if ~exist (fullfile (out_dir, 'private'), 'dir')
+    mkdir (fullfile (out_dir, 'private'));
+  end
+  copyfile (fullfile (root, 'toolbox', 'private', '*.m'), fullfile (out_dir, 'private'));
   copyfile (fullfile (root, 'modules', 'membership_mex.m'), out_dir);
   write_contents (root, out_dir);
 end

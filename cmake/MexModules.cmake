@@ -62,11 +62,12 @@ function(add_mex_modules flavour output_dir suffix host_api)
     add_mex_module(${module}_${flavour} ${module} ${output_dir} ${suffix} ${flavour} ${host_api} modules/${module}.cpp)
     configure_file(modules/${module}.m ${output_dir}/${module}.m COPYONLY)
   endforeach()
-  # The Octave functions that go with the modules, such as all_subsets.
-  file(GLOB toolbox_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/toolbox/*.m)
+  # The Octave functions that go with the modules, such as all_subsets, and
+  # the private functions they share.
+  file(GLOB_RECURSE toolbox_files CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/toolbox
+       ${PROJECT_SOURCE_DIR}/toolbox/*.m)
   foreach(file IN LISTS toolbox_files)
-    get_filename_component(name ${file} NAME)
-    configure_file(${file} ${output_dir}/${name} COPYONLY)
+    configure_file(${PROJECT_SOURCE_DIR}/toolbox/${file} ${output_dir}/${file} COPYONLY)
   endforeach()
   configure_file(modules/Contents.m.in ${output_dir}/Contents.m @ONLY)
   configure_file(modules/membership_mex.m ${output_dir}/membership_mex.m COPYONLY)

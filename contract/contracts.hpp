@@ -20,7 +20,7 @@ struct Input {
     const char* description;  // "the predecessor table", or null
     InputKind kind;
     bool optional = false;  // optional inputs come after every required one
-    // A Text input is one of these words, spelt exactly; anything else is
+    // A Text input is one of these words, in any case; anything else is
     // rejected with the mnemonic notAWord.
     const char* const* words = nullptr;
     std::size_t wordCount = 0;
@@ -186,7 +186,7 @@ inline constexpr Output kAssemblyOutputs[] = {{"A", "the weighted transition mat
 inline constexpr Rejection kAssemblyRejections[] = {
     kOutOfMemory,
     kInterrupted,
-    {"badForm", "form is not the text \"full\" or \"sparse\""},
+    {"badForm", "form is not the text \"full\" or \"sparse\", in any case"},
     {"badSymbol", "a listed symbol is not a whole number from 1 to the entries of w and cum"},
     {"badCum", "cum decreases somewhere, or its last entry is not the number of codes"},
     {"badBucket", "the cum entries bounding a listed symbol's bucket are out of range"},

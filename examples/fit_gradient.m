@@ -2,14 +2,37 @@
 %   Simulates T steps, each drawing one of L symbols with probabilities p and
 %   reporting it through a noisy channel (right with probability a), then
 %   recovers p from the reports alone by gradient ascent on logL, the
-%   derivative coming from dO by the chain rule. Saves a figure of the fit to
-%   figure_dir (default build/figures/).
+%   derivative coming from dO by the chain rule. Saves a figure of the fit,
+%   fit_gradient.png, into figure_dir where the caller sets that variable,
+%   else into the folder named by MEX_FIGURE_DIR, else into the current
+%   folder, unless that is this script's own (run() moves there while the
+%   script runs): then into membership_mex_figures in the temporary folder,
+%   as the demo does. The last line printed names the file.
 %     octave-cli --no-history examples/fit_gradient.m
+%
+% The modules are taken from the path where they are (pkg load
+% membership_mex puts them there), else from the folder named by
+% MEX_MODULE_DIR, else from build/octave next to this folder.
 
-here = fileparts(mfilename('fullpath'));
-if ~exist('module_dir', 'var'), module_dir = fullfile(here, '..', 'build', 'octave'); end
-if ~exist('figure_dir', 'var'), figure_dir = fullfile(here, '..', 'build', 'figures'); end
-if ~isempty(module_dir), addpath(module_dir); end
+if exist('Zellmor_grad_mex') ~= 3
+  module_dir = getenv('MEX_MODULE_DIR');
+  if isempty(module_dir)
+    module_dir = fullfile(fileparts(mfilename('fullpath')), '..', 'build', 'octave');
+  end
+  addpath(module_dir);
+  if exist('Zellmor_grad_mex') ~= 3
+    error('fit_gradient: the modules were not found in %s; build them first.', module_dir);
+  end
+end
+if ~exist('figure_dir', 'var') || isempty(figure_dir)
+  figure_dir = getenv('MEX_FIGURE_DIR');
+end
+if isempty(figure_dir)
+  figure_dir = pwd;
+  if strcmp(figure_dir, fileparts(mfilename('fullpath')))
+    figure_dir = fullfile(tempdir, 'membership_mex_figures');
+  end
+end
 
 rand('seed', 1); randn('seed', 1);
 L = 4; T = 2000; a = 0.8;

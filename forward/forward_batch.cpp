@@ -90,17 +90,26 @@ bool runLanes(const BatchPlan& batch, bool normalize, Lane* lanes, std::int32_t 
 bool planBatch(const BatchInputs& in, const ForwardOptions& options, BatchPlan* plan, Fault* fault) {
     if (!checkStepCounts(in, fault)) return false;
     double shortest = kInt32Max;
+    std::int64_t shortestAt = -1;
     for (std::int64_t b = 0; b < in.count; ++b) {
         std::int32_t T = 0;
         if (!checkStepCount(sequenceInputs(in, b), &T, fault)) {
             fault->sequence = b;
             return false;
         }
-        shortest = std::min(shortest, static_cast<double>(T));
+        if (T < shortest) {
+            shortest = T;
+            shortestAt = b;
+        }
     }
     ForwardInputs shared{{&shortest, 1, 1, 1}, {}, in.membership, in.predecessors, in.steps, in.stepsChosen};
     plan->shared.stepCount = static_cast<std::int32_t>(shortest);
-    if (!chooseSteps(shared, &plan->shared, fault)) return false;
+    if (!chooseSteps(shared, &plan->shared, fault)) {
+        // The steps are checked against the shortest sequence's T, which the
+        // message gives: it names that sequence, as the batch's other errors do.
+        if (in.steps.count <= static_cast<std::int64_t>(kInt32Max)) fault->sequence = shortestAt;
+        return false;
+    }
     if (!planStates(shared, options, &plan->shared, fault)) return false;
     // Each sequence's own T stands in for the shortest (sequencePlan).
     if (!in.stepsChosen) plan->shared.chosen.steps = in.stepCounts.data;

@@ -1,5 +1,6 @@
 #include "host/gateway.hpp"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -142,12 +143,22 @@ bool readShortText(const mxArray* array, char (&text)[kMaxWord]) {
     return read;
 }
 
+// Option words match as MATLAB's option strings do, without regard to case.
+bool sameWord(const char* text, const char* word) {
+    for (; *text && *word; ++text, ++word) {
+        if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*word))) {
+            return false;
+        }
+    }
+    return *text == *word;
+}
+
 int readWord(const contract::Module& module, const mxArray* array, std::size_t slot) {
     const contract::Input& input = module.inputs[slot];
     char text[kMaxWord] = {};
     const bool isText = readShortText(array, text);
     for (std::size_t w = 0; isText && w < input.wordCount; ++w) {
-        if (std::strcmp(text, input.words[w]) == 0) return static_cast<int>(w);
+        if (sameWord(text, input.words[w])) return static_cast<int>(w);
     }
     char expected[128] = {};
     for (std::size_t w = 0, used = 0; w < input.wordCount && used < sizeof expected; ++w) {

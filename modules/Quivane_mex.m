@@ -21,7 +21,8 @@
 %     codes  the result of Ortesk_slots_mex.
 %     cum    cumsum of the counts from Ortesk_count_mex, not the counts: it
 %            must never decrease and must end at numel(codes).
-%     form   optional: the text "full" or "sparse" (a string scalar works too).
+%     form   optional: the text "full" or "sparse", in any case ("Sparse"),
+%            as text or a string scalar.
 %   Result:
 %     A      a x a; row r and column r stand for row r+1 of S. With 0/1
 %            entries, distinct rows, every symbol listed once and weights

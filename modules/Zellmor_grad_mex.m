@@ -1,8 +1,12 @@
 %ZELLMOR_GRAD_MEX  Log-likelihood of the forward recursion, its gradient in O, and state posteriors.
 %   logL = Zellmor_grad_mex(T, O, S, P) returns log(Z), Z = sum(R), R being
-%   the raw weights Zellmor_raw_mex(T, O, S, P) returns; computed rescaled as
-%   Zellmor_mex rescales, so it stays finite where R underflows. For T >= 2
-%   it equals Zellmor_mex's logScale up to rounding.
+%   the raw weights Zellmor_raw_mex(T, O, S, P) returns: the log-likelihood
+%   of the observations under the sequences that stay in the family S
+%   lists (with P = predecessor_table(S), or any P check_family passes),
+%   at every T. Computed rescaled as Zellmor_mex rescales, so it stays
+%   finite where R underflows. For T >= 2 it equals Zellmor_mex's logScale
+%   up to rounding; at T = 1 logScale is 0 and logL is log(Z): add logL,
+%   not logScale, over sequences.
 %
 %   [logL, dO] = Zellmor_grad_mex(T, O, S, P, w) weighs the final states:
 %   Z = sum(w(:) .* R). dO (L x T) holds the derivative of logL with respect
@@ -25,7 +29,8 @@
 %   and spoils nothing else.
 %
 %   Inputs (real, full double arrays):
-%     T, O, S, P  as Zellmor_mex takes them, with the same checks.
+%     T, O, S, P  as Zellmor_mex takes them, with the same checks; S lists
+%        the family, with the empty set as a row, and P = predecessor_table(S).
 %     w  optional: n final-state weights, any shape (read flat), each finite
 %        and >= 0; left out or [], all ones (Z is the total weight of the
 %        observation sequences). The indicator of a state makes Z the weight
@@ -65,7 +70,8 @@
 %   Errors have identifiers Zellmor_grad_mex:<reason>, those of Zellmor_mex
 %   and Zellmor_grad_mex:badFinalWeights. Ctrl-C stops a long call (see README).
 %
-%   See also Zellmor_mex, Zellmor_raw_mex, all_subsets.
+%   See also Zellmor_mex, Zellmor_raw_mex, all_subsets, predecessor_table,
+%   check_family.
 
 %!shared S, P
 %! S = [0 0; 1 0; 0 1; 1 1];

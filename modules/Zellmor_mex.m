@@ -1,13 +1,17 @@
 %ZELLMOR_MEX  Last-step state weights of the forward recursion, rescaled every step.
 %   F = Zellmor_mex(T, O, S, P) propagates a weight for every state (row of
 %   the membership matrix S) through T steps and returns the weights of the
-%   last step, each step after the first rescaled to sum 1.
+%   last step, each step after the first rescaled to sum 1. Rescaled, they
+%   are the weights of the symbol sequences that stay in the family S lists
+%   (Zellmor_raw_mex says which) and end in each state.
 %
 %   [F, logScale] = Zellmor_mex(T, O, S, P) also returns the log of the
 %   scale the rescaling took away: the sum of log(c) over the divisors c of
 %   steps 2 .. T. F * exp(logScale) are the raw weights of Zellmor_raw_mex,
 %   and logScale is log(sum(raw weights)), the log-likelihood of the
-%   observations, finite long after the raw weights underflow to 0.
+%   observations, finite long after the raw weights underflow to 0. At
+%   T = 1 it is 0, as step 1 is never rescaled: to add log-likelihoods over
+%   sequences, T = 1 among them, use Zellmor_grad_mex's logL.
 %
 %   [F, logScale] = Zellmor_mex(T, O, S, P, steps) returns the weights of
 %   the chosen steps instead: column i of F and entry i of logScale are those
@@ -28,10 +32,15 @@
 %     O  observation weights, L x T (symbols x steps), read flat with L rows;
 %        L rows or a vector (read flat as it is), never another row count.
 %     S  membership matrix, n x L: S(i,c) == 1 when symbol c belongs to state i.
-%        The last row is the full state; its K symbols order the columns of P.
+%        The last row holds every symbol in play; its K symbols order the
+%        columns of P. The empty set is a row (row 1 by convention).
 %     P  predecessor table, n x K: P(j,k) is the row of S_j without the k-th
 %        symbol of the last state, or -1 when that symbol is not in S_j;
-%        n rows or a vector. predecessor_table(S) builds it for a 0/1 S.
+%        where S_j without it is not a row, the empty row, whose weight is 0
+%        at every step, so the entry keeps only the steps that draw the
+%        symbol again. A last row whose row of P is all -1 only lists the
+%        symbols. n rows or a vector. predecessor_table(S) builds it for a
+%        0/1 S; check_family(S, P) checks one made elsewhere.
 %     steps  optional: step numbers, whole, 1 to T, any shape (read flat), in
 %        any order, repeats allowed; [] chooses none (F is n x 0).
 %   Results:
@@ -56,7 +65,8 @@
 %   Zellmor_mex:badPredecessor or Zellmor_mex:badSteps.
 %   Ctrl-C stops a long call (see README).
 %
-%   See also Zellmor_raw_mex, all_subsets, predecessor_table, Ortesk_count_mex.
+%   See also Zellmor_raw_mex, Zellmor_grad_mex, all_subsets, predecessor_table,
+%   check_family, Ortesk_count_mex.
 
 %!shared S, P
 %! S = [0 0; 1 0; 0 1; 1 1];

@@ -1,14 +1,16 @@
 %MEMBERSHIP_MEX  Native modules over states that are sets of symbols: what the numbers mean.
 %   A state is a set of symbols, written as a row of the 0/1 membership
 %   matrix S (n x L: one column per symbol, S(i,c) == 1 when symbol c
-%   belongs to state i). The last row of S is the full state; its K symbols
+%   belongs to state i). The last row of S holds every symbol in play; its K symbols
 %   order the columns of the predecessor table P (n x K): P(j,k) is the row
-%   of state j without the k-th of those symbols, or -1 when state j lacks it.
+%   of state j without the k-th of those symbols (the empty row where that
+%   set is not a row), or -1 when state j lacks it.
 %
 %   Forward recursion. O (L x T) weighs symbol c at step t with O(c,t); a
 %   sequence of T symbols weighs the product of its O(symbol, step).
 %     F = Zellmor_raw_mex(T, O, S, P)  F(j) is the total weight of the
-%        sequences of T symbols whose distinct symbols form exactly state j.
+%        sequences of T symbols whose running set of distinct symbols is a
+%        row of S at every step and ends as state j.
 %     [F, logScale] = Zellmor_mex(T, O, S, P)  the same weights, each step
 %        after the first rescaled to sum 1, and the log of the scale taken
 %        away: F * exp(logScale) are the raw weights, logScale = 0 at T = 1
@@ -18,12 +20,23 @@
 %     A fifth input, steps (1:T for the whole trajectory), returns one
 %     column per chosen step.
 %     [logL, dO, gamma] = Zellmor_grad_mex(T, O, S, P, w, steps)  the
-%        log-likelihood log(w' * raw weights), its derivative with respect to
+%        log-likelihood log(w' * raw weights) at every T, T = 1 included (sum
+%        it, not logScale, over sequences), its derivative with respect to
 %        every O(s,t) (O .* dO: the posterior probability of each symbol at
 %        each step) and the posterior probability of each state at the steps.
 %     A cell array of observation matrices in place of O runs a batch: the
 %     single calls' results side by side, one plan, the threads taking whole
 %     sequences.
+%
+%   Families. The rows of S are the states a sequence may pass through:
+%   with P = predecessor_table(S), each step stays within them, and a state
+%   without a symbol that is not a row leads through the empty row, whose
+%   weight is 0 at every step (S needs the empty set as a row: row 1). A
+%   last row whose row of P is all -1 only lists the symbols.
+%     [S, P] = all_subsets(L)               every subset of L symbols
+%     [S, P] = bounded_subsets(L, m)        every subset of at most m of them
+%     [S, P] = downward_closure(M)          every subset of some row of M
+%     [ok, problems] = check_family(S, P)   S and P made elsewhere, checked
 %
 %   Transitions. A pair (to, from) of rows 2..a of S is a transition when
 %   the to-state is the from-state with one symbol added, or the same state.
@@ -35,6 +48,8 @@
 %   Conventions that change results without an error:
 %     - Row 1 of S takes no part in the transitions: row r of A is row r+1 of S.
 %     - The last row's symbols, in column order, give P's columns.
+%     - The modules read any P as it stands: check_family(S, P) says where
+%       a P made elsewhere does not count the sequences that stay in S.
 %     - A row vector of symbols as Quivane_mex's list is read as its first
 %       symbol alone: list symbols one per row.
 %
@@ -48,4 +63,5 @@
 %     run(fullfile(fileparts(which('membership_mex')), 'examples', 'membership_demo.m'))
 %
 %   See also Zellmor_mex, Zellmor_raw_mex, Zellmor_grad_mex, Ortesk_count_mex,
-%   Ortesk_slots_mex, Quivane_mex, all_subsets, predecessor_table.
+%   Ortesk_slots_mex, Quivane_mex, all_subsets, bounded_subsets,
+%   downward_closure, predecessor_table, check_family.

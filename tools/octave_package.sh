@@ -36,8 +36,8 @@ cp "$root/package/Makefile" "$pkg/src/"
 
 # inst/: the modules' help files (post_install.m moves each beside its
 # module), Contents.m, the overview that help membership_mex prints, the
-# Octave functions of toolbox/, and the examples, in a folder of their own
-# that pkg load leaves off the path.
+# Octave functions of toolbox/ with their private folder, and the examples,
+# in a folder of their own that pkg load leaves off the path.
 mapfile -t modules <"$root/modules/MODULES"
 for module in "${modules[@]}"; do
     cp "$root/modules/$module.m" "$pkg/inst/"
@@ -49,6 +49,7 @@ sed "s/@PROJECT_VERSION@/$version/" "$root/modules/Contents.m.in" >"$pkg/inst/Co
 functions=()
 if compgen -G "$root/toolbox/*.m" >/dev/null; then
     cp "$root"/toolbox/*.m "$pkg/inst/"
+    cp -r "$root/toolbox/private" "$pkg/inst/"
     for file in "$root"/toolbox/*.m; do
         functions+=("$(basename "$file" .m)")
     done

@@ -292,7 +292,6 @@ std::vector<Rejection> transitionRejections() {
         {"size S itself, a too small", replaced("Quivane_mex", 0, [](Example& x) { return x.S; }),
          "Quivane_mex:badCode"},
         {"form misspelt", form(text("sprase")), "Quivane_mex:badForm"},
-        {"form in capitals", form(text("Sparse")), "Quivane_mex:badForm"},
         {"form padded", form(text("sparse ")), "Quivane_mex:badForm"},
         {"form empty", form(text("")), "Quivane_mex:badForm"},
         {"form a column of text", form([](Example& x) {

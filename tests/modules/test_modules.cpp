@@ -140,8 +140,8 @@ TEST(Modules, TransitionPipelineWorkedExample) {
               std::vector<double>(9, 0.0));
 }
 
-// The sparse form, asked for as text or as a string scalar, holds the bits
-// of the dense one; "full" is the default spelt out.
+// The sparse form, asked for as text or as a string scalar, in any case,
+// holds the bits of the dense one; "full" is the default spelt out.
 TEST(Modules, AssemblyFormsAgree) {
     Example x;
     for (const mxArray* list : {x.list, x.arrays.row({2, 1}), x.arrays.column({2, 2, 1}), x.arrays.dbl(0, 1)}) {
@@ -152,7 +152,8 @@ TEST(Modules, AssemblyFormsAgree) {
         EXPECT_TRUE(sameBits(result(full, 3, 3), expected));
         for (standin::ArrayClass text : {standin::ArrayClass::Char, standin::ArrayClass::String}) {
             Call sparse = dense;
-            sparse.inputs.push_back(x.arrays.keep(standin::createText("sparse", text)));
+            const char* word = text == standin::ArrayClass::Char ? "Sparse" : "SPARSE";
+            sparse.inputs.push_back(x.arrays.keep(standin::createText(word, text)));
             standin::CallOutcome outcome = run(sparse);
             ASSERT_FALSE(outcome.failed()) << outcome.errorMessage;
             EXPECT_TRUE(mxIsSparse(outcome.result));

@@ -157,13 +157,13 @@
 %!   assert (issparse (A) && isequal (full (A), dense), "trial %d", trial);
 %!   ## An empty sparse matrix keeps room for one entry, as sparse (a, a) does.
 %!   assert (nzmax (A), max (nnz (dense), nzmax (sparse (1, 1))));
-%!   assert (isequal (Quivane_mex (args{:}, "full"), dense));
+%!   assert (isequal (Quivane_mex (args{:}, "Full"), dense) && isequal (Quivane_mex (args{:}, "SPARSE"), A));
 %! endfor
 %! A = Quivane_mex (X, [0.5 -0.5], [1; 2], codes, cum, "sparse");
 %! assert (full (A), [0.5 0 0; 0 -0.5 0; -0.5 0.5 0]);
 %! assert (nzmax (A), 4);
 
 %!test
-%! for form = {"Sparse", "sparse ", "sprase", "", "FULL", 1, {"sparse"}, ["sparse"; "sparse"]}
+%! for form = {"sparse ", "sprase", "", "fulll", 1, {"sparse"}, ["sparse"; "sparse"]}
 %!   assert (error_identifier ("Quivane_mex", X, w, [1; 2], codes, cum, form{1}), "Quivane_mex:badForm");
 %! endfor

@@ -295,7 +295,8 @@
 %! cases = {[3 3 3], {ones(2, 3), ones(2, 3)}, [], "badStepCount", "Input 1 (T, the step count) must hold 1 or B = 2 entries, one per sequence; found 3."
 %!          3, {ones(2, 3), ones(2, 2)}, [], "observationsTooShort", "Input 2 (O, the observations), sequence 2: must hold at least L x T = 6"
 %!          3, {ones(2, 3), {1}}, [], "notRealDouble", "Input 2 (O, the observations), sequence 2: must be a real, full numeric or logical array; found cell."
-%!          [3 2], {ones(2, 3), ones(2, 2)}, 3, "badSteps", "Input 5 (steps, the steps to return): element 1 must be a whole number from 1 to T = 2"};
+%!          [3 2 2], {ones(2, 3), ones(2, 2), ones(2, 2)}, 3, "badSteps", "Input 5 (steps, the steps to return), sequence 2: element 1 must be a whole number from 1 to T = 2"
+%!          [3 2], {ones(2, 3), ones(2, 2)}, 0.5, "badSteps", "Input 5 (steps, the steps to return), sequence 2: element 1 must be a whole number from 1 to T = 2"};
 %! for c = 1:rows (cases)
 %!   [T, O, steps, mnemonic, message] = cases{c,:};
 %!   for name = names
