@@ -299,7 +299,7 @@ function [step, f_new, gradient_new, point_new, rounded] = line_search (model, x
       [f_new, gradient_new, point_new] = deal (f_try, gradient_try, point_try);
       return;
     end
-    if (rounded && a > 0.3 * first)
+    if (rounded && a > 0.6 * first)
       a = 0.8 * a;
     elseif (within)
       return;
