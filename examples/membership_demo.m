@@ -1,4 +1,4 @@
-% membership_demo.m  A first tour of the six modules.
+% membership_demo.m  A first tour of the six modules and the model they serve.
 %
 %   octave-cli --no-history examples/membership_demo.m
 %
@@ -284,9 +284,13 @@ fprintf('\n');
 heading('5. Fitting symbol probabilities with Zellmor_grad_mex');
 run(fullfile(fileparts(mfilename('fullpath')), 'fit_gradient.m'));
 
-%% 6. The figures
+%% 6. Fitting the draw-and-report model on a family
+heading('6. Fitting p on at most 3 of 8 symbols with membership_train, and decoding');
+run(fullfile(fileparts(mfilename('fullpath')), 'fit_family.m'));
+
+%% 7. The figures
 if ~isempty(figure_dir)
-  heading('6. Figures');
+  heading('7. Figures');
   if exist(figure_dir, 'dir') ~= 7
     mkdir(figure_dir);
   end
