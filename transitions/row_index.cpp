@@ -109,6 +109,8 @@ void listSymbols(const std::uint64_t* words, std::int32_t count, Partners& partn
 }  // namespace
 
 bool holdsOnlyZerosAndOnes(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll) {
+    // Without a row past row 0 nothing is read, however many columns there are.
+    if (a <= 1) return true;
     for (std::int32_t c = 0; c < L; ++c) {
         if (poll.stop(a)) return false;
         const double* column = S + static_cast<std::int64_t>(c) * a;
