@@ -1,6 +1,7 @@
 #include "assembly/matrix_from_states.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "kernel/interrupt.hpp"
 #include "kernel/scratch.hpp"
@@ -14,7 +15,20 @@ constexpr std::int64_t kThreadedColumns = 1 << 13;
 // Listed symbols checked so far between two polls.
 constexpr std::int64_t kListBlock = 1 << 16;
 
-bool holds(const std::uint64_t* row, std::int32_t symbol) { return (row[symbol / 64] >> (symbol % 64)) & 1U; }
+// Whether row holds symbol, as 0 or 1.
+std::uint64_t holds(const std::uint64_t* row, std::int32_t symbol) { return (row[symbol / 64] >> (symbol % 64)) & 1U; }
+
+// x when take is 1, y when it is 0, bit for bit: a mask rather than a
+// branch, which mispredicts where take is a coin toss.
+double select(std::uint64_t take, double x, double y) {
+    std::uint64_t xBits, yBits;
+    std::memcpy(&xBits, &x, sizeof x);
+    std::memcpy(&yBits, &y, sizeof y);
+    const std::uint64_t chosen = (xBits & (0 - take)) | (yBits & (take - 1));
+    double result;
+    std::memcpy(&result, &chosen, sizeof result);
+    return result;
+}
 
 // Rows 2..n of S hold an entry other than 0 and 1: fills fault with the
 // first, column by column.
@@ -55,7 +69,7 @@ void sumByContent(const StatesColumns& columns, const Listed& listed, const doub
             const std::uint64_t* row = packedRow(index, index.firstRowOf[k]);
             double sum = 0.0;
             for (std::int64_t i = 0; i < listed.count; ++i) {
-                if (holds(row, listed.symbols[i])) sum = sum + w[listed.symbols[i]];
+                sum = select(holds(row, listed.symbols[i]), sum + w[listed.symbols[i]], sum);
             }
             columns.contentSums[k] = sum;
         }
@@ -174,27 +188,16 @@ template <class Index>
 bool fillStatesColumns(const StatesColumns& columns, Index* rowIndex, double* value, Fault* fault) {
     if (columns.entries == 0) return true;
     CallStop stop;
-    auto laterFront = [](const PartnerGroup& x, const PartnerGroup& y) { return *x.next > *y.next; };
     forEachColumn(columns, stop, [&](std::int32_t j, Partners& partners) {
-        // The groups hold disjoint rows, each ascending: a min-heap on their
-        // fronts writes the column's rows in ascending order.
         PartnerGroup* begin = partners.groups;
         PartnerGroup* end = std::remove_if(begin, begin + partners.groupCount, [&](const PartnerGroup& group) {
-            return group.next == group.end || groupSum(columns, group, j + 1) == 0.0;
+            return groupSum(columns, group, j + 1) == 0.0;
         });
-        std::make_heap(begin, end, laterFront);
         std::int64_t at = columns.columnStart[j];
-        while (end != begin) {
-            std::pop_heap(begin, end, laterFront);
-            PartnerGroup& group = end[-1];
-            rowIndex[at] = static_cast<Index>(*group.next++ - 1);
+        mergeGroups(begin, end, [&](std::int32_t to, const PartnerGroup& group) {
+            rowIndex[at] = static_cast<Index>(to - 1);
             value[at++] = groupSum(columns, group, j + 1);
-            if (group.next == group.end) {
-                --end;
-            } else {
-                std::push_heap(begin, end, laterFront);
-            }
-        }
+        });
     });
     if (stop.stopped()) setInterrupted(*fault);
     return !stop.stopped();

@@ -4,6 +4,7 @@
 #ifndef TRANSITIONS_ROW_INDEX_HPP
 #define TRANSITIONS_ROW_INDEX_HPP
 
+#include <algorithm>
 #include <cstdint>
 
 #include "kernel/interrupt.hpp"
@@ -78,6 +79,25 @@ void findSuccessors(const RowIndex& index, std::int32_t from, const std::uint64_
 inline PartnerGroup contentGroup(const RowIndex& index, std::int32_t content, std::int32_t symbol) {
     return {index.rowsByContent + index.contentStart[content], index.rowsByContent + index.contentStart[content + 1],
             symbol};
+}
+
+// Groups of disjoint rows, each non-empty and ascending -> onRow(row, group)
+// for every row of every group, rows ascending. Reorders and advances the
+// groups.
+template <class OnRow>
+void mergeGroups(PartnerGroup* begin, PartnerGroup* end, OnRow&& onRow) {
+    auto laterFront = [](const PartnerGroup& x, const PartnerGroup& y) { return *x.next > *y.next; };
+    std::make_heap(begin, end, laterFront);
+    while (end != begin) {
+        std::pop_heap(begin, end, laterFront);
+        PartnerGroup& group = end[-1];
+        onRow(*group.next++, group);
+        if (group.next == group.end) {
+            --end;
+        } else {
+            std::push_heap(begin, end, laterFront);
+        }
+    }
 }
 
 // Row r's packed symbols (index.words words).
