@@ -195,9 +195,10 @@ inline constexpr Rejection kAssemblyRejections[] = {
 inline constexpr Module kQuivane = {"Quivane_mex", kAssemblyInputs, kAssemblyOutputs, kCallRejections,
                                     kAssemblyRejections};
 
+// The walk's S and the assembly's w, then its list, here optional.
 inline constexpr Input kStatesAssemblyInputs[] = {
-    {"S", "the membership matrix", InputKind::Numbers},
-    {"w", "the symbol weights", InputKind::Numbers},
+    kCountInputs[kCountMembershipSlot],
+    kAssemblyInputs[kWeightsSlot],
     {"list", "the symbols to use", InputKind::Numbers, true},
 };
 // The argument slots of the assembly straight from the states, by name.
