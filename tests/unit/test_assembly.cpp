@@ -205,62 +205,6 @@ TEST_F(Assembly, StatesMatrixSameOnEveryThreadCount) {
     EXPECT_EQ(firstBitDifference(m[0].value, m[1].value), -1);
 }
 
-struct RejectedStates {
-    std::string label;
-    std::vector<double> S, w, list;
-    const char* mnemonic;
-    const char* detail;
-};
-PRINT_CASES_BY_LABEL(RejectedStates)
-
-// Every subset of two symbols, with one change each; row 1 is never read.
-const RejectedStates kRejectedStates[] = {
-    {"S entry 2", {0, 1, 0, 1, 0, 0, 2, 1}, {0.5, 0.5}, {}, "notZeroOne", "entry (3, 2) must be 0 or 1; found 2."},
-    {"S entries 0.5 and NaN, the first by column",
-     {0, 1, 0, 1, 0, std::nan(""), 0.5, 1},
-     {0.5, 0.5},
-     {},
-     "notZeroOne",
-     "entry (2, 2) must be 0 or 1; found nan."},
-    {"w of 1 for 2 symbols",
-     {0, 1, 0, 1, 0, 0, 1, 1},
-     {1},
-     {},
-     "badWeights",
-     "must hold exactly L = 2 elements, one per column of S; found 1."},
-    {"symbol 0 after good ones",
-     {0, 1, 0, 1, 0, 0, 1, 1},
-     {0.5, 0.5},
-     {1, 2, 0},
-     "badSymbol",
-     "element 3 must be a whole number from 1 to L = 2; found 0."},
-    {"symbol 2.5",
-     {0, 1, 0, 1, 0, 0, 1, 1},
-     {0.5, 0.5},
-     {2.5},
-     "badSymbol",
-     "element 1 must be a whole number from 1 to L = 2; found 2.5."},
-    {"symbol -Inf",
-     {0, 1, 0, 1, 0, 0, 1, 1},
-     {0.5, 0.5},
-     {-HUGE_VAL},
-     "badSymbol",
-     "element 1 must be a whole number from 1 to L = 2; found -inf."},
-};
-
-using StatesRejects = KernelCaseTest<RejectedStates>;
-
-TEST_P(StatesRejects, NamesTheFirstFault) {
-    const RejectedStates& c = GetParam();
-    Fault fault;
-    EXPECT_FALSE(
-        checkStatesAssemblyInputs({viewOf(c.S, 4, 2), columnOf(c.w), columnOf(c.list), !c.list.empty(), 0}, &fault));
-    EXPECT_STREQ(fault.mnemonic, c.mnemonic);
-    EXPECT_STREQ(fault.detail, c.detail);
-}
-
-INSTANTIATE_CASES(StatesRejects, kRejectedStates);
-
 TEST_F(Assembly, StatesRowOneNeverRead) {
     const std::vector<double> S = {7, 1, 0, 1, std::nan(""), 0, 1, 1}, w = {0.25, 0.75};
     StatesMatrix m = fromStates({viewOf(S, 4, 2), columnOf(w), {}, false, 0});
