@@ -29,7 +29,7 @@ for k = 1:numel(sizes)
   A = transition_matrix(S, p);               % A(to, from): rows and columns are rows 2..2^L of S
   matrix_time(k) = toc;
   tic;
-  m = rows(A) - 1;                           % every state but the full one, the last
+  m = size(A, 1) - 1;                        % every state but the full one, the last
   % t(s): expected draws from state s until the full set; t' = ones' * inv(I - Q).
   t = (speye(m) - A(1:m, 1:m))' \ ones(m, 1);
   singles = 2 .^ (0:L-1);                    % {c} is row 2^(c-1) + 1 of S, state 2^(c-1)
@@ -76,10 +76,13 @@ title(sprintf('L = %d: %d entries in %.2f s', sizes(end), entries(end), matrix_t
 if ~from_demo
   if exist(figure_dir, 'dir') ~= 7, mkdir(figure_dir); end
   file = fullfile(figure_dir, 'coupon_collector.png');
-  % Under gnuplot, its own cairo PNG driver needs no Ghostscript.
-  devices = {'-dpng', '-dpngcairo'};
-  warning('off', 'print:nogs');
-  print(fig, file, devices{1 + strcmp(graphics_toolkit(), 'gnuplot')});
+  % Under Octave's gnuplot, its own cairo PNG driver needs no Ghostscript.
+  device = '-dpng';
+  if exist('OCTAVE_VERSION', 'builtin') && strcmp(graphics_toolkit(), 'gnuplot')
+    warning('off', 'print:nogs');
+    device = '-dpngcairo';
+  end
+  print(fig, file, device);
   close(fig);
   fprintf('figure saved to %s\n', file);
 end

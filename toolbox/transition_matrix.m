@@ -1,4 +1,4 @@
-function A = transition_matrix (S, w, list)
+function A = transition_matrix(S, w, list)
 %TRANSITION_MATRIX  Sparse one-step transition matrix of the states of a membership matrix.
 %   A = transition_matrix (S, w) returns the (n-1) x (n-1) sparse matrix of
 %   one step between the states of the n x L membership matrix S (rows 2..n
@@ -40,37 +40,37 @@ function A = transition_matrix (S, w, list)
 %   module Quivane_states_mex that does the work names them.
 %
 %   Example (expected draws until every one of 3 symbols is seen):
-%     S = all_subsets (3);
+%     S = all_subsets(3);
 %     p = [0.5 0.3 0.2];
-%     A = transition_matrix (S, p);
-%     m = rows (A) - 1;                      % every state but the full one
-%     t = (speye (m) - A(1:m, 1:m))' \ ones (m, 1);
+%     A = transition_matrix(S, p);
+%     m = size(A, 1) - 1;                    % every state but the full one
+%     t = (speye(m) - A(1:m, 1:m))' \ ones(m, 1);
 %     1 + p * t([1 2 4])     % the first draw, then from {1}, {2} or {3}: 6.6548
 %
 %   See also all_subsets, Quivane_states_mex, Quivane_mex.
-  if (nargin < 2)
-    error ("transition_matrix:notEnoughInputs", "transition_matrix: give S and w (and optionally list)");
-  endif
+  if nargin < 2
+    error('transition_matrix:notEnoughInputs', 'transition_matrix: give S and w (and optionally list)');
+  end
   args = {S, w};
-  if (nargin > 2)
+  if nargin > 2
     args{3} = list;
-  endif
-  ## A sparse argument is taken as its full form, which the module reads.
-  for k = find (cellfun ("issparse", args))
-    args{k} = full (args{k});
-  endfor
+  end
+  % A sparse argument is taken as its full form, which the module reads.
+  for k = find(cellfun('issparse', args))
+    args{k} = full(args{k});
+  end
   try
-    A = Quivane_states_mex (args{:});
+    A = Quivane_states_mex(args{:});
   catch err
-    module = "Quivane_states_mex:";
-    if (! strncmp (err.identifier, module, numel (module)))
-      rethrow (err);
-    endif
-    ## Octave opens the module's message with the module's name.
-    message = regexprep (err.message, ["^" module " "], "");
-    error (["transition_matrix:" err.identifier(numel (module)+1:end)], "transition_matrix: %s", message);
-  end_try_catch
-endfunction
+    module = 'Quivane_states_mex:';
+    if ~strncmp(err.identifier, module, numel(module))
+      rethrow(err);
+    end
+    % Octave opens the module's message with the module's name.
+    message = regexprep(err.message, ['^' module ' '], '');
+    error(['transition_matrix:' err.identifier(numel(module)+1:end)], 'transition_matrix: %s', message);
+  end
+end
 
 %!assert (full (transition_matrix ([0 0; 1 0; 0 1; 1 1], [0.25 0.75])), [0.25 0 0; 0 0.75 0; 0.75 0.25 1])
 %!error id=transition_matrix:notZeroOne transition_matrix ([0 0; 0.5 1], [1 1])
