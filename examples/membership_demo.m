@@ -284,9 +284,13 @@ fprintf('\n');
 heading('5. Fitting symbol probabilities with Zellmor_grad_mex');
 run(fullfile(fileparts(mfilename('fullpath')), 'fit_gradient.m'));
 
-%% 6. The figures
+%% 6. Expected times from the sparse transition matrix
+heading('6. Expected draws until every symbol is seen, from transition_matrix');
+run(fullfile(fileparts(mfilename('fullpath')), 'coupon_collector.m'));
+
+%% 7. The figures
 if ~isempty(figure_dir)
-  heading('6. Figures');
+  heading('7. Figures');
   if exist(figure_dir, 'dir') ~= 7
     mkdir(figure_dir);
   end
