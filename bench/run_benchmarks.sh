@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates every figure of docs/performance.md: builds a Release tree in
 # build-bench, runs the kernel benchmarks (each side by side with the literal
-# implementation) and the Octave comparison, which redraws
-# docs/performance.png. The console output is also kept in build-bench/results.
+# implementation) and the Octave comparisons (bench_octave.m redraws
+# docs/performance.png). The console output is also kept in build-bench/results.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
@@ -27,3 +27,5 @@ for program in bench_forward bench_transitions; do
 done
 
 MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli --no-history -q bench/bench_octave.m | tee build-bench/results/bench_octave.txt
+MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli --no-history -q bench/bench_transition_matrix.m \
+    | tee build-bench/results/bench_transition_matrix.txt

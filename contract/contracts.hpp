@@ -195,8 +195,28 @@ inline constexpr Rejection kAssemblyRejections[] = {
 inline constexpr Module kQuivane = {"Quivane_mex", kAssemblyInputs, kAssemblyOutputs, kCallRejections,
                                     kAssemblyRejections};
 
-inline constexpr const Module* kModules[] = {&kZellmor,     &kZellmorRaw,  &kZellmorGrad,
-                                             &kOrteskCount, &kOrteskSlots, &kQuivane};
+// The walk's S and the assembly's w, then its list, here optional.
+inline constexpr Input kStatesAssemblyInputs[] = {
+    kCountInputs[kCountMembershipSlot],
+    kAssemblyInputs[kWeightsSlot],
+    {"list", "the symbols to use", InputKind::Numbers, true},
+};
+// The argument slots of the assembly straight from the states, by name.
+enum StatesAssemblySlot : std::size_t { kStatesSlot, kStateWeightsSlot, kStateListSlot };
+inline constexpr Output kStatesAssemblyOutputs[] = {{"A", "the weighted transition matrix, sparse"}};
+inline constexpr Rejection kStatesAssemblyRejections[] = {
+    kOutOfMemory,
+    kInterrupted,
+    {"notZeroOne", "an entry of S in rows 2..n is neither 0 nor 1"},
+    {"badWeights", "w does not hold exactly L elements"},
+    {"badSymbol", "a listed symbol is not a whole number from 1 to L"},
+    {"tooManyEntries", "the matrix has more entries than the host's sparse arrays can index"},
+};
+inline constexpr Module kQuivaneStates = {"Quivane_states_mex", kStatesAssemblyInputs, kStatesAssemblyOutputs,
+                                          kCallRejections, kStatesAssemblyRejections};
+
+inline constexpr const Module* kModules[] = {&kZellmor,     &kZellmorRaw, &kZellmorGrad,  &kOrteskCount,
+                                             &kOrteskSlots, &kQuivane,    &kQuivaneStates};
 
 }  // namespace contract
 

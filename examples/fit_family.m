@@ -102,15 +102,15 @@ ylabel('symbol');
 legend('true draws', 'most likely draws', 'reports', 'location', 'north', 'orientation', 'horizontal');
 title(sprintf('Sequence %d: its most likely draws', shown), 'fontsize', 10);
 if ~from_demo
-  if ~exist(figure_dir, 'dir'), mkdir(figure_dir); end
+  if exist(figure_dir, 'dir') ~= 7, mkdir(figure_dir); end
   file = fullfile(figure_dir, 'fit_family.png');
-  % PNG through the graphics toolkit's own cairo driver where there is one:
-  % plain -dpng goes through Ghostscript under gnuplot.
-  if strcmp(graphics_toolkit(), 'gnuplot')
+  % Under Octave's gnuplot, its own cairo PNG driver needs no Ghostscript.
+  device = '-dpng';
+  if exist('OCTAVE_VERSION', 'builtin') && strcmp(graphics_toolkit(), 'gnuplot')
     warning('off', 'print:nogs');
-    print(fig, file, '-dpngcairo');
-  else
-    print(fig, file, '-dpng');
+    device = '-dpngcairo';
   end
+  print(fig, file, device);
+  close(fig);
   fprintf('figure saved to %s\n', file);
 end

@@ -284,13 +284,17 @@ fprintf('\n');
 heading('5. Fitting symbol probabilities with Zellmor_grad_mex');
 run(fullfile(fileparts(mfilename('fullpath')), 'fit_gradient.m'));
 
-%% 6. Fitting the draw-and-report model on a family
-heading('6. Fitting p on at most 3 of 8 symbols with membership_train, and decoding');
+%% 6. Expected times from the sparse transition matrix
+heading('6. Expected draws until every symbol is seen, from transition_matrix');
+run(fullfile(fileparts(mfilename('fullpath')), 'coupon_collector.m'));
+
+%% 7. Fitting the draw-and-report model on a family
+heading('7. Fitting p on at most 3 of 8 symbols with membership_train, and decoding');
 run(fullfile(fileparts(mfilename('fullpath')), 'fit_family.m'));
 
-%% 7. The figures
+%% 8. The figures
 if ~isempty(figure_dir)
-  heading('7. Figures');
+  heading('8. Figures');
   if exist(figure_dir, 'dir') ~= 7
     mkdir(figure_dir);
   end

@@ -73,21 +73,28 @@ standin::MexFunction loaded(const std::string& name) {
     return standin::loadModule(std::string(FUZZ_MODULE_DIR) + "/" + name + ".so");
 }
 
-// Calls a module on plain double arguments that it accepts; its result.
+// Calls a module on plain double arguments that it accepts (char ones for a
+// char Arg); its result, a sparse one filled out.
 std::vector<double> callAccepted(const char* name, const std::vector<Arg>& args) {
     static const standin::MexFunction count = loaded("Ortesk_count_mex");
     static const standin::MexFunction slots = loaded("Ortesk_slots_mex");
+    static const standin::MexFunction assembly = loaded("Quivane_mex");
+    const standin::MexFunction module = std::strcmp(name, "Ortesk_count_mex") == 0   ? count
+                                        : std::strcmp(name, "Ortesk_slots_mex") == 0 ? slots
+                                                                                     : assembly;
     std::vector<mxArray*> arrays;
-    for (const Arg& a : args) arrays.push_back(standin::createDouble(a.rows, a.cols, a.values));
+    for (const Arg& a : args) {
+        arrays.push_back(a.cls == ArrayClass::Char ? standin::createText(std::string(a.values.begin(), a.values.end()))
+                                                   : standin::createDouble(a.rows, a.cols, a.values));
+    }
     std::vector<const mxArray*> inputs(arrays.begin(), arrays.end());
-    standin::CallOutcome outcome =
-        standin::callGateway(std::strcmp(name, "Ortesk_count_mex") == 0 ? count : slots, name, 1, inputs);
+    standin::CallOutcome outcome = standin::callGateway(module, name, 1, inputs);
     for (mxArray* a : arrays) standin::destroyArray(a);
     if (outcome.failed()) {
         std::fprintf(stderr, "%s rejected a derived case: %s\n", name, outcome.errorMessage.c_str());
         std::abort();
     }
-    std::vector<double> result = standin::values(outcome.result);
+    std::vector<double> result = standin::fullValues(outcome.result);
     standin::destroyArray(outcome.result);
     return result;
 }
@@ -178,6 +185,31 @@ Case assemblyCase(fuzz::Reader& r) {
     const char* const forms[] = {"", "full", "sparse"};
     const std::string form = forms[r.below(3)];
     if (!form.empty()) c.args.push_back(text(form));
+    return c;
+}
+
+// Bytes: L (0..4), how many rows of every subset to copy to the end (0..3)
+// and which, the L weights, then the list: left out, or its length
+// (0..2L) and symbols.
+Case statesCase(fuzz::Reader& r) {
+    Arg S = subsetStates(r.below(5));
+    for (std::size_t copies = r.below(4); copies > 0; --copies) {
+        const std::size_t from = r.below(S.rows);
+        Arg grown = matrix(S.rows + 1, S.cols, {});
+        for (std::size_t c = 0; c < S.cols; ++c) {
+            for (std::size_t i = 0; i < S.rows; ++i) grown.values.push_back(S.values[i + c * S.rows]);
+            grown.values.push_back(S.values[from + c * S.rows]);
+        }
+        S = grown;
+    }
+    Arg w = matrix(1, S.cols, {});
+    for (std::size_t s = 0; s < S.cols; ++s) w.values.push_back(r.value());
+    Case c{{S, w}};
+    if (r.below(2) && S.cols > 0) {
+        Arg list = matrix(1, r.below(2 * S.cols + 1), {});
+        for (std::size_t i = 0; i < list.cols; ++i) list.values.push_back(static_cast<double>(1 + r.below(S.cols)));
+        c.args.push_back(list);
+    }
     return c;
 }
 
@@ -344,6 +376,8 @@ Shape expectedShape(const std::vector<Arg>& args) {
         return {1, static_cast<std::size_t>(total)};
     }
     if (module == "Quivane_mex") return {args[0].cols, args[0].cols};
+    if (module == "Quivane_states_mex")
+        return {args[0].rows > 1 ? args[0].rows - 1 : 0, args[0].rows > 1 ? args[0].rows - 1 : 0};
     const std::size_t batch = isBatch(args[1]) || args[1].cls == ArrayClass::Cell ? sequenceCount(args[1]) : 1;
     if (module == "Zellmor_grad_mex") return {1, batch};
     const std::size_t columns = args.size() > 4 ? args[4].rows * args[4].cols : 1;
@@ -368,6 +402,29 @@ standin::MexFunction gModule;
 
 bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+// An accepted call of the matrix straight from S against the code
+// pipeline's sparse form for list(:), wherever the codes reach.
+void checkAgainstPipeline(const Case& c, const mxArray* result) {
+    const Arg& S = c.args[0];
+    if (S.rows < 2 || S.rows > 2148 || S.cols == 0) return;
+    const Arg unused = matrix(0, 0, {});
+    Arg counts = matrix(S.cols, 1, callAccepted("Ortesk_count_mex", {unused, S}));
+    std::vector<double> codes = callAccepted("Ortesk_slots_mex", {unused, S, counts});
+    Arg cum = counts;
+    for (std::size_t s = 1; s < cum.values.size(); ++s) cum.values[s] += cum.values[s - 1];
+    Arg list = matrix(S.cols, 1, {});
+    for (std::size_t s = 0; s < S.cols; ++s) list.values.push_back(static_cast<double>(s + 1));
+    if (c.args.size() > 2) list = matrix(c.args[2].values.size(), 1, c.args[2].values);
+    const std::vector<double> expected =
+        callAccepted("Quivane_mex", {matrix(1, S.rows - 1, std::vector<double>(S.rows - 1, 0.0)), c.args[1], list,
+                                     matrix(1, codes.size(), codes), cum, text("sparse")});
+    const std::vector<double> got = standin::fullValues(result);
+    if (got.size() != expected.size() ||
+        (!got.empty() && std::memcmp(got.data(), expected.data(), got.size() * sizeof(double)) != 0)) {
+        fail("differs from the code pipeline's matrix");
+    }
 }
 
 void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std::vector<std::vector<double>>& before,
@@ -427,6 +484,7 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
     } catch (const std::logic_error& malformed) {
         fail(malformed.what());
     }
+    if (std::string(FUZZ_MODULE) == "Quivane_states_mex") checkAgainstPipeline(c, outcome.result);
 }
 
 Case deriveCase(fuzz::Reader& r) {
@@ -434,6 +492,7 @@ Case deriveCase(fuzz::Reader& r) {
     if (module == "Ortesk_count_mex") return countCase(r);
     if (module == "Ortesk_slots_mex") return slotsCase(r);
     if (module == "Quivane_mex") return assemblyCase(r);
+    if (module == "Quivane_states_mex") return statesCase(r);
     if (module == "Zellmor_grad_mex") return gradientCase(r);
     return forwardCase(r);
 }

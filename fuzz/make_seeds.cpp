@@ -65,6 +65,18 @@ fuzz::Writer assemblyExample() {
     return w;
 }
 
+// The worked example straight from S: w = [0.25 0.75], every symbol listed.
+fuzz::Writer statesExample() {
+    fuzz::Writer w;
+    w.choice(2);  // L
+    w.choice(0);  // no rows copied
+    w.value(0.25);
+    w.value(0.75);
+    w.choice(0);  // list left out
+    w.choice(0);  // no mutation
+    return w;
+}
+
 void writeSeed(const std::filesystem::path& dir, const std::string& module, const fuzz::Writer& seed,
                const char* name = "worked_example") {
     std::filesystem::create_directories(dir / module);
@@ -90,5 +102,6 @@ int main(int argc, char** argv) {
     writeSeed(dir, "Ortesk_count_mex", transitionExample());
     writeSeed(dir, "Ortesk_slots_mex", transitionExample());
     writeSeed(dir, "Quivane_mex", assemblyExample());
+    writeSeed(dir, "Quivane_states_mex", statesExample());
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "arrays/array_view.hpp"
 #include "arrays/sparse_columns.hpp"
@@ -73,6 +74,20 @@ void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const d
 // Creates the size x size real sparse result in plhs[0] holding matrix, with
 // room for exactly its entries.
 void returnSparse(mxArray* plhs[], std::int32_t size, const SparseColumns& matrix);
+
+// The most entries a sparse result of this host can index.
+constexpr std::int64_t kMaxSparseEntries = std::numeric_limits<mwIndex>::max();
+
+// A sparse result's arrays, the host's own, for the caller to fill.
+struct SparseResult {
+    mwIndex* rowIndex;  // 0-based, ascending within each column
+    double* value;
+};
+
+// Creates the size x size real sparse result in plhs[0] with room for
+// exactly `entries` entries (at most kMaxSparseEntries) and the column starts
+// columnStart[0 .. size], and returns its rows and values, zero-filled.
+SparseResult createSparse(mxArray* plhs[], std::int32_t size, const std::int64_t* columnStart, std::int64_t entries);
 
 }  // namespace host
 

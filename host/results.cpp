@@ -30,15 +30,18 @@ void returnVector(mxArray* plhs[], std::int32_t rows, std::int32_t cols, const d
 }
 
 void returnSparse(mxArray* plhs[], std::int32_t size, const SparseColumns& matrix) {
-    plhs[0] = mxCreateSparse(size, size, static_cast<mwSize>(matrix.entries), mxREAL);
-    mwIndex* columnStart = mxGetJc(plhs[0]);
-    mwIndex* rowIndex = mxGetIr(plhs[0]);
-    double* value = mxGetPr(plhs[0]);
-    for (std::int32_t c = 0; c <= size; ++c) columnStart[c] = static_cast<mwIndex>(matrix.columnStart[c]);
+    SparseResult result = createSparse(plhs, size, matrix.columnStart, matrix.entries);
     for (std::int64_t e = 0; e < matrix.entries; ++e) {
-        rowIndex[e] = static_cast<mwIndex>(matrix.rowIndex[e]);
-        value[e] = matrix.value[e];
+        result.rowIndex[e] = static_cast<mwIndex>(matrix.rowIndex[e]);
+        result.value[e] = matrix.value[e];
     }
+}
+
+SparseResult createSparse(mxArray* plhs[], std::int32_t size, const std::int64_t* columnStart, std::int64_t entries) {
+    plhs[0] = mxCreateSparse(size, size, static_cast<mwSize>(entries), mxREAL);
+    mwIndex* starts = mxGetJc(plhs[0]);
+    for (std::int32_t c = 0; c <= size; ++c) starts[c] = static_cast<mwIndex>(columnStart[c]);
+    return {mxGetIr(plhs[0]), mxGetPr(plhs[0])};
 }
 
 }  // namespace host

@@ -55,7 +55,10 @@
 %     counts = Ortesk_count_mex([], S);             % per symbol
 %     codes  = Ortesk_slots_mex([], S, counts);     % to*1000000 + from
 %     A = Quivane_mex(zeros(1, size(S, 1) - 1), w, list, codes, cumsum(counts))
-%   A(r, s) is the weight of moving from row s+1 of S to row r+1.
+%   A(r, s) is the weight of moving from row s+1 of S to row r+1. The codes
+%   stop at 2148 rows; straight from S, sparse, with the same bits and no
+%   such limit (2^20 states take about a second):
+%     A = Quivane_states_mex(S, w, list)     % or transition_matrix(S, w, list)
 %
 %   Conventions that change results without an error:
 %     - Row 1 of S takes no part in the transitions: row r of A is row r+1 of S.
@@ -71,11 +74,13 @@
 %   gives those of step t, up to rounding.
 %
 %   The installed package holds examples/membership_demo.m beside this file, a tour with
-%   figures (examples/fit_family.m fits the model with membership_train;
-%   examples/fit_gradient.m fits parameters with the gradient by hand):
+%   figures (examples/fit_gradient.m fits parameters with the gradient,
+%   examples/coupon_collector.m takes expected times from the sparse matrix,
+%   examples/fit_family.m fits the model with membership_train):
 %     run(fullfile(fileparts(which('membership_mex')), 'examples', 'membership_demo.m'))
 %
 %   See also Zellmor_mex, Zellmor_raw_mex, Zellmor_grad_mex, Ortesk_count_mex,
-%   Ortesk_slots_mex, Quivane_mex, all_subsets, bounded_subsets,
-%   downward_closure, predecessor_table, check_family, membership_generate,
-%   membership_decode, membership_viterbi, membership_train.
+%   Ortesk_slots_mex, Quivane_mex, Quivane_states_mex, all_subsets,
+%   bounded_subsets, downward_closure, predecessor_table, check_family,
+%   transition_matrix, membership_generate, membership_decode,
+%   membership_viterbi, membership_train.

@@ -27,7 +27,7 @@ endfunction
 
 ## True when both outcomes are the same, results bit for bit.
 function same = same_outcome (a, b)
-  bits = @(x) typecast (x(:), "uint64");
+  bits = @(x) typecast (full (x(:)), "uint64");
   same = strcmp (a.id, b.id) && strcmp (a.message, b.message) ...
          && isequal (size (a.result), size (b.result)) && isequal (bits (a.result), bits (b.result));
 endfunction
@@ -117,6 +117,14 @@ modules = {
     {{zeros(1, 255), ones(1, 8) / 8, (1:8)', codes8, cumsum(counts8)}, ""}
     {{zeros(1, 3), [0.25 0.75], 0, codes, [3; 6]}, "Quivane_mex:badSymbol"}
     {{zeros(1, 3), [0.25 0.75], [1; 2], [0 codes(2:end)], [3; 6]}, "Quivane_mex:badCode"}
+  }
+  "Quivane_states_mex", {
+    {{S, [0.25 0.75]}, ""}
+    {{S8, ones(1, 8) / 8, 8:-1:1}, ""}
+    {{logical(S), single([0.25 0.75]), int8([2; 2; 1])}, ""}
+    {{[S; 2 0], [0.25 0.75]}, "Quivane_states_mex:notZeroOne"}
+    {{S8, ones(1, 7) / 8}, "Quivane_states_mex:badWeights"}
+    {{S, [0.25 0.75], [1 3]}, "Quivane_states_mex:badSymbol"}
   }
 };
 

@@ -6,7 +6,6 @@
 #ifndef TRANSITIONS_ENUMERATE_TRANSITIONS_HPP
 #define TRANSITIONS_ENUMERATE_TRANSITIONS_HPP
 
-#include <algorithm>
 #include <cstdint>
 
 #include "kernel/interrupt.hpp"
@@ -99,28 +98,15 @@ void visitPartnerGroups(const double* S, std::int32_t a, std::int32_t L, Interru
 template <class OnEvent>
 void enumerateTransitionsByLookup(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll,
                                   OnEvent&& onEvent) {
-    auto laterFront = [](const PartnerGroup& x, const PartnerGroup& y) { return *x.next > *y.next; };
     visitPartnerGroups(S, a, L, poll, [&](std::int32_t to, Partners& partners) {
-        // The groups hold disjoint rows: a min-heap on their fronts yields
-        // every partner once, in ascending from.
-        PartnerGroup* begin = partners.groups;
-        PartnerGroup* end = begin + partners.groupCount;
-        std::make_heap(begin, end, laterFront);
-        while (end != begin) {
-            std::pop_heap(begin, end, laterFront);
-            PartnerGroup& group = end[-1];
-            std::int32_t from = *group.next++;
-            if (group.symbol == kSameContent) {
-                for (std::int32_t m = 0; m < partners.symbolCount; ++m) onEvent(to, from, partners.symbols[m]);
-            } else {
-                onEvent(to, from, group.symbol);
-            }
-            if (group.next == group.end) {
-                --end;
-            } else {
-                std::push_heap(begin, end, laterFront);
-            }
-        }
+        mergeGroups(partners.groups, partners.groups + partners.groupCount,
+                    [&](std::int32_t from, const PartnerGroup& group) {
+                        if (group.symbol != kSameContent) {
+                            onEvent(to, from, group.symbol);
+                            return;
+                        }
+                        for (std::int32_t m = 0; m < partners.symbolCount; ++m) onEvent(to, from, partners.symbols[m]);
+                    });
     });
 }
 

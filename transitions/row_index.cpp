@@ -23,10 +23,6 @@ std::uint64_t hashRow(const std::uint64_t* row, std::int32_t words) {
     return h;
 }
 
-const std::uint64_t* packedRow(const RowIndex& index, std::int32_t r) {
-    return index.bits + static_cast<std::int64_t>(r) * index.words;
-}
-
 // The slot holding key's content, or the empty slot where it would go; hash
 // is hashRow of key.
 ContentSlot& slotFor(const RowIndex& index, const std::uint64_t* key, std::uint64_t hash) {
@@ -74,11 +70,47 @@ void groupRowsByContent(std::int32_t a, RowIndex& index, InterruptPoll& poll) {
     for (std::int32_t r = 1; r < a; ++r) index.rowsByContent[index.contentStart[index.contentOf[r]]++] = r;
     std::copy_backward(index.contentStart, index.contentStart + contents, index.contentStart + contents + 1);
     index.contentStart[0] = 0;
+    index.contentCount = contents;
+}
+
+// Appends to partners.groups, for each of its symbols c, the rows equal to
+// `row` with c flipped, when there are any.
+void findFlipped(const RowIndex& index, const std::uint64_t* row, Partners& partners) {
+    std::uint64_t* key = partners.key;
+    std::memcpy(key, row, static_cast<std::size_t>(index.words) * sizeof(std::uint64_t));
+    // The slots of a large index are cache misses: start them all before
+    // waiting on the first.
+    for (std::int32_t m = 0; m < partners.symbolCount; ++m) {
+        std::int32_t c = partners.symbols[m];
+        key[c / 64] ^= std::uint64_t{1} << (c % 64);
+        partners.hashes[m] = hashRow(key, index.words);
+        key[c / 64] ^= std::uint64_t{1} << (c % 64);
+        __builtin_prefetch(index.slots + (partners.hashes[m] & index.slotMask));
+    }
+    for (std::int32_t m = 0; m < partners.symbolCount; ++m) {
+        std::int32_t c = partners.symbols[m];
+        key[c / 64] ^= std::uint64_t{1} << (c % 64);
+        std::int32_t flipped = slotFor(index, key, partners.hashes[m]).contentPlusOne - 1;
+        key[c / 64] ^= std::uint64_t{1} << (c % 64);
+        if (flipped >= 0) partners.groups[partners.groupCount++] = contentGroup(index, flipped, c);
+    }
+}
+
+// Lists the set bits of words[0 .. count) as partners.symbols, ascending.
+void listSymbols(const std::uint64_t* words, std::int32_t count, Partners& partners) {
+    partners.symbolCount = 0;
+    for (std::int32_t w = 0; w < count; ++w) {
+        for (std::uint64_t rest = words[w]; rest != 0; rest &= rest - 1) {
+            partners.symbols[partners.symbolCount++] = w * 64 + __builtin_ctzll(rest);
+        }
+    }
 }
 
 }  // namespace
 
 bool holdsOnlyZerosAndOnes(const double* S, std::int32_t a, std::int32_t L, InterruptPoll& poll) {
+    // Without a row past row 0 nothing is read, however many columns there are.
+    if (a <= 1) return true;
     for (std::int32_t c = 0; c < L; ++c) {
         if (poll.stop(a)) return false;
         const double* column = S + static_cast<std::int64_t>(c) * a;
@@ -119,34 +151,18 @@ Partners partnerLists(const RowIndex& index, std::int32_t L) {
 
 void findPartners(const RowIndex& index, std::int32_t to, Partners& partners) {
     const std::uint64_t* row = packedRow(index, to);
-    partners.symbolCount = 0;
-    for (std::int32_t w = 0; w < index.words; ++w) {
-        for (std::uint64_t rest = row[w]; rest != 0; rest &= rest - 1) {
-            partners.symbols[partners.symbolCount++] = w * 64 + __builtin_ctzll(rest);
-        }
-    }
-    auto groupOf = [&index](std::int32_t content, std::int32_t symbol) {
-        return PartnerGroup{index.rowsByContent + index.contentStart[content],
-                            index.rowsByContent + index.contentStart[content + 1], symbol};
-    };
+    listSymbols(row, index.words, partners);
     partners.groupCount = 0;
-    partners.groups[partners.groupCount++] = groupOf(index.contentOf[to], kSameContent);
-    std::uint64_t* key = partners.key;
-    std::memcpy(key, row, static_cast<std::size_t>(index.words) * sizeof(std::uint64_t));
-    // The slots of a large index are cache misses: start them all before
-    // waiting on the first.
-    for (std::int32_t m = 0; m < partners.symbolCount; ++m) {
-        std::int32_t c = partners.symbols[m];
-        key[c / 64] ^= std::uint64_t{1} << (c % 64);
-        partners.hashes[m] = hashRow(key, index.words);
-        key[c / 64] ^= std::uint64_t{1} << (c % 64);
-        __builtin_prefetch(index.slots + (partners.hashes[m] & index.slotMask));
-    }
-    for (std::int32_t m = 0; m < partners.symbolCount; ++m) {
-        std::int32_t c = partners.symbols[m];
-        key[c / 64] ^= std::uint64_t{1} << (c % 64);
-        std::int32_t less = slotFor(index, key, partners.hashes[m]).contentPlusOne - 1;
-        key[c / 64] ^= std::uint64_t{1} << (c % 64);
-        if (less >= 0) partners.groups[partners.groupCount++] = groupOf(less, c);
-    }
+    partners.groups[partners.groupCount++] = contentGroup(index, index.contentOf[to], kSameContent);
+    findFlipped(index, row, partners);
+}
+
+void findSuccessors(const RowIndex& index, std::int32_t from, const std::uint64_t* addable, Partners& successors) {
+    const std::uint64_t* row = packedRow(index, from);
+    std::uint64_t* lacking = successors.key;  // findFlipped overwrites it only once the symbols are listed
+    for (std::int32_t w = 0; w < index.words; ++w) lacking[w] = addable[w] & ~row[w];
+    listSymbols(lacking, index.words, successors);
+    successors.groupCount = 0;
+    successors.groups[successors.groupCount++] = contentGroup(index, index.contentOf[from], kSameContent);
+    findFlipped(index, row, successors);
 }

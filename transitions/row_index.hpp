@@ -4,6 +4,7 @@
 #ifndef TRANSITIONS_ROW_INDEX_HPP
 #define TRANSITIONS_ROW_INDEX_HPP
 
+#include <algorithm>
 #include <cstdint>
 
 #include "kernel/interrupt.hpp"
@@ -22,6 +23,7 @@ struct ContentSlot {
 // Contents are numbered 0, 1, ... in the order of their first row.
 struct RowIndex {
     std::int32_t words;           // 64-bit words per packed row: ceil(L / 64)
+    std::int32_t contentCount;    // distinct contents among rows 1..a-1
     std::uint64_t* bits;          // row r at bits + r * words; row 0 left empty
     std::int32_t* contentOf;      // row 1..a-1 -> its content
     std::int32_t* firstRowOf;     // content -> its first row
@@ -48,11 +50,12 @@ struct PartnerGroup {
     std::int32_t symbol;
 };
 
-// One to-row's symbols and partner groups, rewritten for each to-row.
+// One row's partner groups and the symbols they were looked up by,
+// rewritten for each row.
 struct Partners {
     std::int32_t* symbols;  // ascending
     std::int32_t symbolCount;
-    PartnerGroup* groups;  // the rows equal to the to-row first, then by symbol
+    PartnerGroup* groups;  // the rows equal to the row first, then by symbol
     std::int32_t groupCount;
     std::uint64_t* key;     // work: one packed row
     std::uint64_t* hashes;  // work: one hash per symbol
@@ -65,5 +68,41 @@ Partners partnerLists(const RowIndex& index, std::int32_t L);
 // Row `to` -> into partners, its symbols and groups: the rows equal to it,
 // then for each symbol c the rows equal to it less c, when there are any.
 void findPartners(const RowIndex& index, std::int32_t to, Partners& partners);
+
+// Row `from` and a packed set of symbols (index.words words) -> into
+// successors, the symbols of the set it lacks and groups: the rows equal to
+// it, then for each such symbol c the rows equal to it plus c, when there
+// are any.
+void findSuccessors(const RowIndex& index, std::int32_t from, const std::uint64_t* addable, Partners& successors);
+
+// The rows of one content, ascending: [first, end).
+inline PartnerGroup contentGroup(const RowIndex& index, std::int32_t content, std::int32_t symbol) {
+    return {index.rowsByContent + index.contentStart[content], index.rowsByContent + index.contentStart[content + 1],
+            symbol};
+}
+
+// Groups of disjoint rows, each non-empty and ascending -> onRow(row, group)
+// for every row of every group, rows ascending. Reorders and advances the
+// groups.
+template <class OnRow>
+void mergeGroups(PartnerGroup* begin, PartnerGroup* end, OnRow&& onRow) {
+    auto laterFront = [](const PartnerGroup& x, const PartnerGroup& y) { return *x.next > *y.next; };
+    std::make_heap(begin, end, laterFront);
+    while (end != begin) {
+        std::pop_heap(begin, end, laterFront);
+        PartnerGroup& group = end[-1];
+        onRow(*group.next++, group);
+        if (group.next == group.end) {
+            --end;
+        } else {
+            std::push_heap(begin, end, laterFront);
+        }
+    }
+}
+
+// Row r's packed symbols (index.words words).
+inline const std::uint64_t* packedRow(const RowIndex& index, std::int32_t r) {
+    return index.bits + static_cast<std::int64_t>(r) * index.words;
+}
 
 #endif

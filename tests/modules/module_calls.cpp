@@ -63,6 +63,7 @@ Call acceptedCall(const std::string& module, Example& x) {
     if (module == "Ortesk_count_mex") return {module, {x.unused, x.S}};
     if (module == "Ortesk_slots_mex") return {module, {x.unused, x.S, x.counts}};
     if (module == "Quivane_mex") return {module, {x.a3, x.w, x.list, x.codes, x.cum}};
+    if (module == "Quivane_states_mex") return {module, {x.S, x.w}};
     return {module, {x.T3, x.ones, x.S, x.P}};
 }
 

@@ -310,6 +310,43 @@ std::vector<Rejection> transitionRejections() {
     };
 }
 
+std::vector<Rejection> statesAssemblyRejections() {
+    const std::string name = contract::kQuivaneStates.name;
+    auto states = [&](std::vector<double> S) {
+        return replaced(name, 0, [S](Example& x) { return x.arrays.dbl(4, 2, S); });
+    };
+    auto weights = [&](std::vector<double> w) {
+        return replaced(name, 1, [w](Example& x) { return x.arrays.row(w); });
+    };
+    auto symbols = [&](std::vector<double> list) {
+        return replaced(name, 2, [list](Example& x) { return x.arrays.row(list); });
+    };
+    return {
+        {"S entry 2", states({0, 1, 0, 1, 0, 0, 2, 1}), name + ":notZeroOne"},
+        {"S entry 0.5", states({0, 1, 0.5, 1, 0, 0, 1, 1}), name + ":notZeroOne"},
+        {"S entry -1", states({0, 1, 0, 1, 0, 0, 1, -1}), name + ":notZeroOne"},
+        {"S entry NaN", states({0, kNaN, 0, 1, 0, 0, 1, 1}), name + ":notZeroOne"},
+        {"w of 1 entry for 2 symbols", weights({1}), name + ":badWeights"},
+        {"w of 3 entries for 2 symbols", weights({0.25, 0.75, 0}), name + ":badWeights"},
+        {"w complex",
+         replaced(name, 1,
+                  [](Example& x) {
+                      return x.arrays.keep(standin::createArray(standin::ArrayClass::Double, 1, 2, true, false));
+                  }),
+         name + ":notRealDouble"},
+        {"list symbol 0", symbols({1, 0}), name + ":badSymbol"},
+        {"list symbol L + 1", symbols({3}), name + ":badSymbol"},
+        {"list symbol 1.5", symbols({1.5}), name + ":badSymbol"},
+        {"list symbol NaN", symbols({kNaN}), name + ":badSymbol"},
+        // 46341 equal states make 46341^2 entries, past an int index.
+        {"S of 46342 equal rows under an int sparse index",
+         [name](Example& x) {
+             return Call{name, {x.arrays.dbl(46342, 1, std::vector<double>(46342, 1.0)), x.arrays.row({1})}};
+         },
+         name + ":tooManyEntries"},
+    };
+}
+
 // One row per identifier, in the contracts' order, with every input that
 // causes it and the message of the first.
 std::string renderedRejectionTable() {
@@ -343,7 +380,8 @@ std::string renderedRejectionTable() {
 const std::vector<Rejection>& rejectionTable() {
     static const std::vector<Rejection> table = [] {
         std::vector<Rejection> all = callShapeRejections();
-        for (auto part : {forwardRejections(), gradientRejections(), transitionRejections()})
+        for (auto part :
+             {forwardRejections(), gradientRejections(), transitionRejections(), statesAssemblyRejections()})
             all.insert(all.end(), part.begin(), part.end());
         return all;
     }();

@@ -163,6 +163,25 @@ TEST(Modules, AssemblyFormsAgree) {
     }
 }
 
+// Straight from S, any list read whole (absent: every symbol once), the
+// sparse matrix holds the bits of the pipeline's dense one for list(:).
+TEST(Modules, StatesAssemblyMatchesThePipeline) {
+    Example x;
+    const std::vector<std::vector<double>> lists = {{1, 2}, {2, 1}, {2, 2, 1}, {}};
+    for (std::size_t k = 0; k <= lists.size(); ++k) {
+        const std::vector<double> list = k < lists.size() ? lists[k] : std::vector<double>{1, 2};
+        const std::vector<double> expected =
+            result({"Quivane_mex", {x.a3, x.w, x.arrays.column(list), x.codes, x.cum}}, 3, 3);
+        Call states{"Quivane_states_mex", {x.S, x.w}};
+        if (k < lists.size()) states.inputs.push_back(x.arrays.row(list));
+        standin::CallOutcome outcome = run(states);
+        ASSERT_FALSE(outcome.failed()) << outcome.errorMessage;
+        EXPECT_TRUE(mxIsSparse(outcome.result));
+        EXPECT_TRUE(sameBits(standin::fullValues(outcome.result), expected)) << "list " << k;
+        standin::destroyArray(outcome.result);
+    }
+}
+
 TEST(Modules, EmptyShapes) {
     Example x;
     const mxArray* noSymbols = x.arrays.dbl(3, 0);
@@ -170,6 +189,10 @@ TEST(Modules, EmptyShapes) {
     EXPECT_EQ(result({"Ortesk_slots_mex", {x.unused, noSymbols, x.unused}}, 1, 0), std::vector<double>{});
     EXPECT_EQ(result({"Ortesk_count_mex", {x.unused, x.arrays.dbl(1, 3, {1, 1, 1})}}, 3, 1),
               (std::vector<double>{0, 0, 0}));
+    // No rows, one row (which takes no part), and no symbols: nothing stored.
+    EXPECT_EQ(result({"Quivane_states_mex", {x.arrays.dbl(0, 2), x.w}}, 0, 0), std::vector<double>{});
+    EXPECT_EQ(result({"Quivane_states_mex", {x.arrays.dbl(1, 2, {1, 1}), x.w}}, 0, 0), std::vector<double>{});
+    EXPECT_EQ(result({"Quivane_states_mex", {noSymbols, x.unused, x.unused}}, 2, 2), std::vector<double>{});
 }
 
 // With no symbols (L = 0) no input data bounds T or the number of states, so
@@ -221,6 +244,10 @@ TEST(Modules, LongCallsStopSoonAfterCtrlC) {
         {"Quivane_mex",
          {x.a3, x.w, x.arrays.column(std::vector<double>(codes, 1)), x.arrays.row(std::vector<double>(codes, 1000001)),
           x.arrays.column({double(codes), double(codes)})}},
+        // Each of 8191 contents summing a list of 10^6 symbols.
+        {"Quivane_states_mex",
+         {x.arrays.dbl(8192, 13, subsets.S), x.arrays.row(std::vector<double>(13, 1.0)),
+          x.arrays.row(std::vector<double>(1000000, 1.0))}},
     };
     using Clock = std::chrono::steady_clock;
     for (const Call& call : calls) {

@@ -6,7 +6,8 @@
 %!          "Zellmor_grad_mex", "logL = Zellmor_grad_mex(T, O, S, P)"
 %!          "Ortesk_count_mex", "counts = Ortesk_count_mex(~, S)"
 %!          "Ortesk_slots_mex", "codes = Ortesk_slots_mex(~, S, counts)"
-%!          "Quivane_mex",      "A = Quivane_mex(X, w, list, codes, cum)"};
+%!          "Quivane_mex",      "A = Quivane_mex(X, w, list, codes, cum)"
+%!          "Quivane_states_mex", "A = Quivane_states_mex(S, w)"};
 %! for m = 1:rows (usage)
 %!   [name, line] = usage{m,:};
 %!   text = evalc (["help " name]);

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "all_subsets.hpp"
+#include "assembly/matrix_from_states.hpp"
 #include "assembly/transition_matrix.hpp"
 #include "kernel_inputs.hpp"
 #include "literal.hpp"
@@ -133,6 +135,80 @@ TEST_F(Assembly, SparseFormLeavesOutCellsThatCancel) {
         EXPECT_EQ(m.entries, 4);
         EXPECT_EQ(firstBitDifference(assembled(inputsOf(p, w, list)), filledOut(m, 3)), -1);
     }
+}
+
+// The matrix straight from S in compressed columns, as the gateway has it
+// made: counted, then written into arrays of exactly its entries.
+struct StatesMatrix {
+    std::vector<std::int64_t> columnStart;
+    std::vector<std::int32_t> rowIndex;
+    std::vector<double> value;
+    SparseColumns columns() { return {columnStart.data(), rowIndex.data(), value.data(), columnStart.back()}; }
+};
+
+StatesMatrix fromStates(const StatesAssemblyInputs& in) {
+    Fault fault;
+    EXPECT_TRUE(checkStatesAssemblyInputs(in, &fault)) << fault.detail;
+    StatesColumns counted{};
+    EXPECT_TRUE(countStatesColumns(in, &counted, &fault)) << fault.detail;
+    StatesMatrix m{std::vector<std::int64_t>(counted.columnStart, counted.columnStart + counted.size + 1),
+                   std::vector<std::int32_t>(static_cast<std::size_t>(counted.entries)),
+                   std::vector<double>(static_cast<std::size_t>(counted.entries))};
+    EXPECT_TRUE(fillStatesColumns(counted, m.rowIndex.data(), m.value.data(), &fault)) << fault.detail;
+    return m;
+}
+
+// Random families (repeated, empty and unclosed rows) under weights whose
+// sums cancel, vanish, or are not finite, and lists with repeats or none:
+// on one thread and two, the matrix straight from S holds the bits the
+// literal pipeline adds for the same list, and no stored 0.
+TEST_F(Assembly, StatesMatrixHoldsThePipelineBits) {
+    std::mt19937_64 rng(43);
+    const double pool[] = {0.25, -0.25, 0.5, -0.5, 0.1, -0.0, 0.0, 0.3, 1e-300, HUGE_VAL, -HUGE_VAL, std::nan("")};
+    for (int round = 0; round < 60; ++round) {
+        const std::int32_t rows = 1 + static_cast<std::int32_t>(rng() % 80);
+        const std::int32_t L = 1 + static_cast<std::int32_t>(rng() % 8);
+        const std::vector<double> S = randomBinaryRows(rows, L, rng);
+        std::vector<double> w(static_cast<std::size_t>(L));
+        for (double& x : w) x = pool[rng() % (round % 3 == 0 ? 12 : 9)];
+        const bool listGiven = round % 5 != 0;
+        std::vector<double> list(listGiven ? rng() % (2 * L + 1) : L);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            list[i] = listGiven ? static_cast<double>(1 + rng() % L) : static_cast<double>(i + 1);
+        }
+        const Pipeline p = pipelineOf(S, rows, L);
+        std::vector<double> expected(static_cast<std::size_t>(p.a) * p.a, 0.0);
+        literal::assemble(p.a, w.data(), list.data(), static_cast<std::int32_t>(list.size()), p.codes.data(),
+                          p.cum.data(), expected.data());
+        for (std::int32_t threads : {1, 2}) {
+            StatesMatrix m = fromStates({viewOf(S, rows, L), columnOf(w), columnOf(list), listGiven, threads});
+            EXPECT_EQ(firstBitDifference(expected, filledOut(m.columns(), p.a)), -1)
+                << "round " << round << ", " << threads << " threads";
+        }
+    }
+}
+
+// Past the threads' threshold, shuffled with repeats: the same bits on one
+// thread and two.
+TEST_F(Assembly, StatesMatrixSameOnEveryThreadCount) {
+    std::mt19937_64 rng(44);
+    std::vector<std::uint32_t> sets = everySet(14);
+    for (int extra = 0; extra < 3000; ++extra) sets.insert(sets.begin(), sets[rng() % sets.size()]);
+    const StateSpace space = subsetFamily(14, shuffledKeepingLast(sets, rng));
+    const std::vector<double> w = {0.05, 0.1, 0.02, 0.08, 0.1, 0.05, 0.1, 0.05, 0.05, 0.1, 0.05, 0.1, 0.1, 0.05};
+    StatesMatrix m[2];
+    for (std::int32_t threads : {1, 2}) {
+        m[threads - 1] = fromStates({viewOf(space.S, space.n, space.L), columnOf(w), {}, false, threads});
+    }
+    EXPECT_EQ(m[0].columnStart, m[1].columnStart);
+    EXPECT_EQ(m[0].rowIndex, m[1].rowIndex);
+    EXPECT_EQ(firstBitDifference(m[0].value, m[1].value), -1);
+}
+
+TEST_F(Assembly, StatesRowOneNeverRead) {
+    const std::vector<double> S = {7, 1, 0, 1, std::nan(""), 0, 1, 1}, w = {0.25, 0.75};
+    StatesMatrix m = fromStates({viewOf(S, 4, 2), columnOf(w), {}, false, 0});
+    EXPECT_EQ(filledOut(m.columns(), 3), (std::vector<double>{0.25, 0, 0.75, 0, 0.75, 0.25, 0, 0, 1.0}));
 }
 
 struct RejectedAssembly {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "assembly/matrix_from_states.hpp"
 #include "assembly/transition_matrix.hpp"
 #include "kernel_inputs.hpp"
 #include "scratch_check.hpp"
@@ -17,6 +18,7 @@ const std::vector<double> kS = {0, 1, 0, 1, 0, 0, 1, 1};
 const std::vector<double> kCodes = {1000001, 3000002, 3000003, 2000002, 3000001, 3000003};
 const std::vector<double> kCum = {3, 6}, kWeights = {0.25, 0.75}, kList = {1, 2};
 const AssemblyInputs kAssembly{3, columnOf(kWeights), columnOf(kList), columnOf(kCodes), columnOf(kCum)};
+const StatesAssemblyInputs kStatesAssembly{viewOf(kS, 4, 2), columnOf(kWeights), columnOf(kList), true, 0};
 
 struct StoppedKernel {
     std::string label;
@@ -59,6 +61,24 @@ const StoppedKernel kStoppedKernels[] = {
          SparseColumns matrix{};
          Fault fault;
          return reportsInterrupted(assembleSparseTransitionMatrix(kAssembly, &matrix, &fault), fault);
+     }},
+    {"count from states",
+     [] {
+         StatesColumns columns{};
+         Fault fault;
+         return reportsInterrupted(countStatesColumns(kStatesAssembly, &columns, &fault), fault);
+     }},
+    {"fill from states",
+     [] {
+         standin::setInterrupt(false);
+         StatesColumns columns{};
+         Fault fault;
+         if (!countStatesColumns(kStatesAssembly, &columns, &fault)) return false;
+         standin::setInterrupt(true);
+         std::vector<std::int32_t> rows(static_cast<std::size_t>(columns.entries), -1);
+         std::vector<double> values(rows.size(), 0.0);
+         return reportsInterrupted(fillStatesColumns(columns, rows.data(), values.data(), &fault), fault) &&
+                values == std::vector<double>(rows.size(), 0.0);
      }},
 };
 

@@ -1,7 +1,7 @@
 // The Windows modules as a Windows host sees them: each loaded by file name
 // (LoadLibrary, GetProcAddress), called through mexFunction on the worked
-// examples and on one call it must reject, with the host's libmx.dll and
-// libmex.dll being the stand-in's. Prints a line per call and "N passed,
+// examples (a sparse result filled out) and on one call it must reject, with
+// the host's libmx.dll and libmex.dll being the stand-in's. Prints a line per call and "N passed,
 // M failed"; exits 1 when any call went wrong.
 //
 // A rejected call is a C++ exception thrown in the stand-in's libmx.dll
@@ -61,6 +61,7 @@ const Call kCalls[] = {
     {"Ortesk_count_mex", "worked example", {kUnused, kStates}, kCounts, ""},
     {"Ortesk_slots_mex", "worked example", {kUnused, kStates, kCounts}, kCodes, ""},
     {"Quivane_mex", "worked example", {kSize, kWeights, kList, kCodes, kCum}, kTransitionMatrix, ""},
+    {"Quivane_states_mex", "worked example", {kStates, kWeights}, kTransitionMatrix, ""},
     {"Zellmor_raw_mex",
      "T = 0",
      {scalar(0), kObservations, kStates, kPredecessors},
@@ -83,6 +84,11 @@ const Call kCalls[] = {
      kNoResult,
      "Ortesk_slots_mex:countMismatch"},
     {"Quivane_mex", "symbol 3 of 2", {kSize, kWeights, scalar(3), kCodes, kCum}, kNoResult, "Quivane_mex:badSymbol"},
+    {"Quivane_states_mex",
+     "S entry 2",
+     {{4, 2, {0, 1, 0, 1, 0, 0, 2, 1}}, kWeights},
+     kNoResult,
+     "Quivane_states_mex:notZeroOne"},
     // The flag found among the loaded DLLs, in the stand-in's libmx.dll.
     {"Ortesk_count_mex", "Ctrl-C", {kUnused, kStates}, kNoResult, "Ortesk_count_mex:interrupted", true},
 };
@@ -107,7 +113,7 @@ std::string runCall(const std::string& moduleDir, const Call& call) {
     } else if (outcome.failed()) {
         problem = outcome.errorId + ": " + outcome.errorMessage;
     } else if (mxGetM(outcome.result) != call.expected.rows || mxGetN(outcome.result) != call.expected.cols ||
-               standin::values(outcome.result) != call.expected.values) {
+               standin::fullValues(outcome.result) != call.expected.values) {
         problem = "result differs from the worked example";
     }
     standin::destroyArray(outcome.result);
