@@ -41,7 +41,7 @@ function [symbolPost, statePost, logL] = membership_decode (reports, S, P, p, E,
 %     E = [0.8 0.2; 0.5 0.5; 0.1 0.9];          % two reports
 %     [symbolPost, statePost, logL] = membership_decode ([1 2 2 1], S, P, p, E);
 %     symbolPost(:, 1)     % the first draw, given all four reports
-%     statePost(:, end)    % the set the draws end in: rows 1 to 8 of S
+%     statePost(:, end)    % the set they end in, by row of S ({1, 2} likeliest)
 %
 %   Errors: membership_decode:badReports, :badFamily, :badProbabilities,
 %   :badEmissions, :badFinalWeights, :badOption.

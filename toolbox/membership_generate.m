@@ -19,6 +19,8 @@ function [reports, symbols] = membership_generate (T, S, P, p, E, varargin)
 %   call for every T), then each earlier step going back, among the terms
 %   that made the weight of the set it is in. Every draw comes from rand:
 %   seeding it (rng or rand ('seed', ...)) draws the same sequences again.
+%   The forward weights of every step up to max (T) are kept: n x max (T)
+%   doubles.
 %
 %   membership_generate (..., 'FinalWeights', w) conditions on where the
 %   sequences end: the one ending in row j of S counts w(j) times (n

@@ -30,10 +30,11 @@ function [symbols, logp] = membership_viterbi (reports, S, P, p, E, varargin)
 %   Example:
 %     [S, P] = bounded_subsets (3, 2);          % at most 2 distinct symbols
 %     p = [0.4; 0.35; 0.25];
-%     E = [0.6 0.4; 0.2 0.8; 0.3 0.7];
-%     [symbols, logp] = membership_viterbi ([1 2 2 1 2], S, P, p, E)
-%     % Each step alone would pick symbol 1 for report 1 and 2 for report
-%     % 2; here the draws keep to at most two symbols throughout.
+%     E = 0.1 * ones (3) + 0.7 * eye (3);       % reports right 80% of the time
+%     [symbols, logp] = membership_viterbi ([1 2 3 1 2], S, P, p, E)
+%     % symbols = [1 2 1 1 2], logp = -7.1633: each step alone would take
+%     % the symbol reported, three in all; with at most two, report 3 is
+%     % read as a wrong report of symbol 1.
 %
 %   Errors: membership_viterbi:badReports, :badFamily, :badProbabilities,
 %   :badEmissions, :badFinalWeights, :badOption.
@@ -60,7 +61,7 @@ function [symbols, logp] = membership_viterbi (reports, S, P, p, E, varargin)
 end
 
 %!test
-%! [S, P] = all_subsets (2);
-%! [symbols, logp] = membership_viterbi ([2 1 1], S, P, [0.5 0.5], [0.9 0.1; 0.2 0.8]);
-%! assert (symbols, [2 1 1]);
-%! assert (logp, log (0.8 * 0.9 * 0.9 / 8), 1e-13);
+%! [S, P] = bounded_subsets (3, 2);
+%! [symbols, logp] = membership_viterbi ({[1 2 3 1 2]; 3}, S, P, [0.4 0.35 0.25], 0.1 * ones (3) + 0.7 * eye (3));
+%! assert (symbols, {[1 2 1 1 2]; 3});
+%! assert (logp(2), log (0.25 * 0.8), 1e-14);
