@@ -140,7 +140,8 @@ function [p, E, logL, info] = membership_train (reports, S, P, p0, E0, varargin)
     end
     converged = change <= options.Tolerance * abs (f) && point.largest <= stationary;
     if (stalled == 5)
-      break;   % at the rounding of f and its gradient: nothing moves any more
+      converged = true;   % at the rounding of f and its gradient: nothing moves any more
+      break;
     end
   end
   p = point.p;
