@@ -229,7 +229,8 @@
 %!   assert (info.logLTrace(end) >= best - 1e-9, "%s: %.12g, fminsearch %.12g", label, info.logLTrace(end), best);
 %! endfor
 
-## With E fixed, p is recovered on a cap within 4 standard errors.
+## With E fixed, p is recovered on a cap within 4 standard errors, which
+## match the inverse information by second differences of logL.
 %!test
 %! rand ("seed", 31);
 %! [S, P] = bounded_subsets (5, 2);
@@ -240,6 +241,20 @@
 %! assert (info.converged && all (isfinite (info.stderrP)) && all (isnan (info.stderrE(:))));
 %! assert (all (abs (fitted - p) <= 4 * info.stderrP), "p %s, fitted %s, standard errors %s", mat2str (p', 3), ...
 %!         mat2str (fitted', 3), mat2str (info.stderrP', 3));
+%! ## The standard errors from the information in p(1:4), p(5) = 1 - sum,
+%! ## by second differences of logL.
+%! logL = @(q) sum (nthargout (3, @membership_decode, reports, S, P, [q; 1 - sum(q)], E));
+%! h = 1e-4;
+%! step = @(i) h * ((1:4)' == i);
+%! information = zeros (4);
+%! for i = 1:4
+%!   for j = 1:4
+%!     information(i, j) = -(logL (fitted(1:4) + step (i) + step (j)) - logL (fitted(1:4) + step (i) - step (j)) ...
+%!                           - logL (fitted(1:4) - step (i) + step (j)) + logL (fitted(1:4) - step (i) - step (j))) / (4 * h ^ 2);
+%!   endfor
+%! endfor
+%! J = [eye(4); -ones(1, 4)];
+%! near (info.stderrP, sqrt (diag (J / information * J')), 1e-3 * max (info.stderrP), "standard errors of p");
 
 ## On every subset with E fitted, the reports cannot tell p from E: NaN
 ## standard errors and a warning.
