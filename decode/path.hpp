@@ -48,7 +48,7 @@ struct PathPlan {
     ForwardPlan forward;
     const double* finalWeights;  // w in row order, or null for all ones
     double largestFinalWeight;
-    const double* predecessors;  // P, n x K
+    const double* predecessors;       // P, n x K
     const std::int32_t* lastSymbols;  // Q, K entries
     bool path;
     CodeWidth codeWidth;

@@ -37,7 +37,8 @@ bool pathBatch(const PathBatchPlan& batch, const PathBatchResult& result, Fault*
     PathPlan shape = batch.shared;
     if (workers == 2) shape.forward.threads = 1;
     PathRoom room{1, 0};
-    for (std::int64_t b = 0; b < batch.forward.count; ++b) room = largerRoom(room, pathRoom(sequencePathPlan(batch, b)));
+    for (std::int64_t b = 0; b < batch.forward.count; ++b)
+        room = largerRoom(room, pathRoom(sequencePathPlan(batch, b)));
     // Each thread's workspace is made here, where host scratch may be taken.
     CallStop stop;
     std::optional<PathWorkspace> workspaces[2];

@@ -46,9 +46,8 @@ struct PathStepWeights {
 // of the codes (by widthIndex).
 struct PathCopy {
     std::int32_t unitStates;
-    void (*subsetPath[3])(const SubsetOffsets& offsets, const PathStepWeights& s, const double* previous,
-                          double* next, std::int32_t first, std::int32_t last, std::int32_t states,
-                          ColumnStats* stats);
+    void (*subsetPath[3])(const SubsetOffsets& offsets, const PathStepWeights& s, const double* previous, double* next,
+                          std::int32_t first, std::int32_t last, std::int32_t states, ColumnStats* stats);
     void (*lanePath[3])(const LaneTerms& terms, const PathStepWeights& s, const double* previous, double* next,
                         std::int32_t first, std::int32_t last, ColumnStats* stats);
     void (*scaleColumn)(double* column, std::int32_t first, std::int32_t last, std::int32_t states, double up,
@@ -56,7 +55,9 @@ struct PathCopy {
 };
 
 // 0, 1 and 2 for the byte, half and word widths.
-inline std::int32_t widthIndex(CodeWidth width) { return width == CodeWidth::byte ? 0 : width == CodeWidth::half ? 1 : 2; }
+inline std::int32_t widthIndex(CodeWidth width) {
+    return width == CodeWidth::byte ? 0 : width == CodeWidth::half ? 1 : 2;
+}
 
 // The states of a block of the subset kernel: 512 and 1024 ran the
 // fastest of the powers of two from 128 to 2048 (L = 14, all subsets).

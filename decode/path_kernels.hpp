@@ -216,7 +216,8 @@ FORWARD_INLINE void takeWholeBlockGroup(const Group& group, double noCode, const
         V acc, best;
         loadBest<begun>(next + v, codes + (v - low), none, acc, best);
 #pragma GCC unroll 4
-        for (std::int32_t g = 0; g < count; ++g) takeMove<false>(previous, v, offset[g], weight[g], code[g], M{}, acc, best);
+        for (std::int32_t g = 0; g < count; ++g)
+            takeMove<false>(previous, v, offset[g], weight[g], code[g], M{}, acc, best);
         std::memcpy(next + v, &acc, sizeof acc);
         std::memcpy(codes + (v - low), &best, sizeof best);
     }
@@ -226,8 +227,8 @@ FORWARD_INLINE void takeWholeBlockGroup(const Group& group, double noCode, const
 // its bit come in runs of offset states, every 2 x offset (the block begun),
 // whole units each.
 template <std::int32_t lanes>
-FORWARD_INLINE void takeRun(const Group& group, const double* previous, double* next, double* codes,
-                            std::int64_t low, std::int64_t high) {
+FORWARD_INLINE void takeRun(const Group& group, const double* previous, double* next, double* codes, std::int64_t low,
+                            std::int64_t high) {
     using V = typename LaneTypes<lanes>::Lanes;
     using M = typename LaneTypes<lanes>::Mask;
     const std::int64_t offset = group.offset[0];
@@ -298,8 +299,8 @@ FORWARD_INLINE void takeGroup(const Group& group, bool begun, double noCode, con
 // its columns a unit or more apart: the block's (blockRank) and the unit's
 // own (s.unitRank).
 template <std::int32_t lanes, bool begun, bool whole, class Code, class V>
-FORWARD_INLINE void finishUnits(const PathStepWeights& s, std::int32_t blockRank, const double* previous,
-                                double* next, const double* codes, Code* row, std::int64_t low, std::int64_t high,
+FORWARD_INLINE void finishUnits(const PathStepWeights& s, std::int32_t blockRank, const double* previous, double* next,
+                                const double* codes, Code* row, std::int64_t low, std::int64_t high,
                                 std::int32_t states, V* largest, V* smallest) {
     using M = typename LaneTypes<lanes>::Mask;
     constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
@@ -328,8 +329,8 @@ FORWARD_INLINE void finishUnits(const PathStepWeights& s, std::int32_t blockRank
 }
 
 template <std::int32_t lanes, bool begun, class Code, class V>
-FORWARD_INLINE void finishBlock(const PathStepWeights& s, std::int32_t blockRank, const double* previous,
-                                double* next, const double* codes, Code* row, std::int64_t low, std::int64_t high,
+FORWARD_INLINE void finishBlock(const PathStepWeights& s, std::int32_t blockRank, const double* previous, double* next,
+                                const double* codes, Code* row, std::int64_t low, std::int64_t high,
                                 std::int32_t states, V* largest, V* smallest) {
     constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
     // Every unit but one past the last state has only states in it.
@@ -417,8 +418,8 @@ FORWARD_INLINE void subsetPathStep(const SubsetOffsets& offsets, const PathStepW
 // takes its terms in ascending k on a chain of its own, the heaviest move and
 // the heaviest symbol for the stay together.
 template <class Code>
-FORWARD_INLINE void lanePathStep(const LaneTerms& terms, const PathStepWeights& s, const double* previous,
-                                 double* next, std::int32_t first, std::int32_t last, ColumnStats* stats) {
+FORWARD_INLINE void lanePathStep(const LaneTerms& terms, const PathStepWeights& s, const double* previous, double* next,
+                                 std::int32_t first, std::int32_t last, ColumnStats* stats) {
     using namespace path_step;
     Code* const row = static_cast<Code*>(s.codes);
     double largest = 0.0, smallest = kInfinity;

@@ -94,8 +94,8 @@ RescaledSteps::RescaledSteps(const PathPlan& shape, CallStop& stop, bool onCalli
       stayCode_(scratchArray<double>(static_cast<std::size_t>(shape.forward.predecessorColumns + 1) *
                                      static_cast<std::size_t>(shape.kernels->unitStates))) {
     driver_.replaceStep(this);
-    weights_ = {nullptr,  columnWeight_, columnRank_, unitRank_, stayWeight_, stayCode_, nullptr, shape.codeWidth,
-                noCode(shape.codeWidth)};
+    weights_ = {nullptr,         columnWeight_,          columnRank_, unitRank_, stayWeight_, stayCode_, nullptr,
+                shape.codeWidth, noCode(shape.codeWidth)};
 }
 
 void RescaledSteps::step(std::int32_t, const double* previous, double* next, std::int32_t first,
@@ -134,7 +134,8 @@ void RescaledSteps::weighColumns(std::int32_t step) {
     });
     for (std::int32_t r = 0; r < K; ++r) columnRank_[byWeight_[r]] = r;
     const std::int64_t unit = plan_->kernels->unitStates;
-    for (std::int64_t u = 0; u < kPathBlockStates / unit; ++u) unitRank_[u] = leastRank(u * unit, unit, kPathBlockStates);
+    for (std::int64_t u = 0; u < kPathBlockStates / unit; ++u)
+        unitRank_[u] = leastRank(u * unit, unit, kPathBlockStates);
     for (std::int64_t u = 0; u < unit; ++u) {
         const std::int32_t low = leastRank(u, 0, unit);
         for (std::int32_t r = 0; r <= K; ++r) {

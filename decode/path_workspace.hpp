@@ -45,8 +45,7 @@ private:
     void* row(std::int32_t index) const { return trace_ + index * rowBytes_; }
     bool sweep(PathSteps& steps, const PathPlan& plan, Fault* fault);
     Final best(const PathSteps& steps, const PathPlan& plan) const;
-    bool traceBack(PathSteps& steps, const PathPlan& plan, std::int32_t last, const PathResult& result,
-                   Fault* fault);
+    bool traceBack(PathSteps& steps, const PathPlan& plan, std::int32_t last, const PathResult& result, Fault* fault);
 
     std::int64_t rowBytes_;
     unsigned char* trace_;

@@ -10,8 +10,8 @@
 #include <cstdint>
 
 struct ScaledNumber {
-    double mantissa = 0.0;       // 0, or in [0.5, 1)
-    std::int64_t exponent = 0;   // the number is mantissa x 2^exponent; 0 for 0
+    double mantissa = 0.0;      // 0, or in [0.5, 1)
+    std::int64_t exponent = 0;  // the number is mantissa x 2^exponent; 0 for 0
 
     // x x 2^scale, x finite and >= 0 (a subnormal x too, exactly).
     static ScaledNumber of(double x, std::int64_t scale = 0) {
@@ -53,9 +53,7 @@ struct ScaledNumber {
     }
 
     // The natural logarithm (-Inf for 0).
-    double log() const {
-        return std::log(mantissa) + static_cast<double>(exponent) * 0.69314718055994530942;
-    }
+    double log() const { return std::log(mantissa) + static_cast<double>(exponent) * 0.69314718055994530942; }
 };
 
 inline bool operator<(const ScaledNumber& a, const ScaledNumber& b) {

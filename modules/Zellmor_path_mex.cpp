@@ -7,18 +7,22 @@ namespace {
 // arrays shaped like O.
 void pathBatchGateway(const contract::Module& module, const host::Arguments& args, int nlhs, mxArray* plhs[]) {
     using namespace contract;
-    const BatchInputs forward{args[kStepCountSlot], args.batch.sequences, args.batch.count, args[kMembershipSlot],
-                              args[kPredecessorsSlot], {}, false};
+    const BatchInputs forward{args[kStepCountSlot],
+                              args.batch.sequences,
+                              args.batch.count,
+                              args[kMembershipSlot],
+                              args[kPredecessorsSlot],
+                              {},
+                              false};
     PathBatchPlan plan{};
     Fault fault;
     if (!planPathBatch({forward, args[kFinalWeightsSlot], nlhs > 1}, PathOptions{}, &plan, &fault)) {
         host::reject(module, fault);
     }
     const std::int32_t* steps = sequenceStepCounts(plan.forward);
-    const PathBatchResult result{
-        host::createResult(plhs, 1, static_cast<std::int32_t>(plan.forward.count)),
-        nlhs > 1 ? host::createCellResult(plhs, 1, args.batch.cell, 1, steps) : nullptr,
-        nlhs > 2 ? host::createCellResult(plhs, 2, args.batch.cell, 1, steps) : nullptr};
+    const PathBatchResult result{host::createResult(plhs, 1, static_cast<std::int32_t>(plan.forward.count)),
+                                 nlhs > 1 ? host::createCellResult(plhs, 1, args.batch.cell, 1, steps) : nullptr,
+                                 nlhs > 2 ? host::createCellResult(plhs, 2, args.batch.cell, 1, steps) : nullptr};
     if (!pathBatch(plan, result, &fault)) host::reject(module, fault);
 }
 
@@ -29,8 +33,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const host::Arguments args = host::readArguments(module, nlhs, nrhs, prhs);
     if (args.batch.cell) return pathBatchGateway(module, args, nlhs, plhs);
     using namespace contract;
-    const ForwardInputs forward{args[kStepCountSlot], args[kObservationsSlot], args[kMembershipSlot],
-                                args[kPredecessorsSlot], {}, false};
+    const ForwardInputs forward{
+        args[kStepCountSlot], args[kObservationsSlot], args[kMembershipSlot], args[kPredecessorsSlot], {}, false};
     PathPlan plan{};
     Fault fault;
     if (!planPath({forward, args[kFinalWeightsSlot], nlhs > 1}, PathOptions{}, &plan, &fault)) {

@@ -138,8 +138,8 @@ bool same(Wide a, Wide b) { return a.m == b.m && a.e == b.e; }
 
 }  // namespace
 
-Path mostLikelyPath(std::int32_t T, const double* O, const double* S, const double* P, const double* w,
-                    std::int32_t n, std::int32_t L) {
+Path mostLikelyPath(std::int32_t T, const double* O, const double* S, const double* P, const double* w, std::int32_t n,
+                    std::int32_t L) {
     auto K = static_cast<std::int32_t>(rowSum(S, n - 1, n, L));
     std::int32_t* Q = positionsEqualInto(S, n - 1, n, L, K, 1.0);
     const auto o = [O, L](std::int32_t s, std::int32_t t) { return O[s + static_cast<std::int64_t>(t) * L]; };

@@ -32,7 +32,8 @@ literal::Path runPath(const StateSpace& space, const std::vector<double>& O, dou
     PathOptions pathOptions{{options.threads, options.set}, options.traceBudget, options.exactOnly};
     EXPECT_TRUE(planPath({forwardInputsOf(space, O, T), columnOf(w), true}, pathOptions, &plan, &fault))
         << fault.detail;
-    literal::Path out{0.0, std::vector<double>(static_cast<std::size_t>(T)), std::vector<double>(static_cast<std::size_t>(T))};
+    literal::Path out{0.0, std::vector<double>(static_cast<std::size_t>(T)),
+                      std::vector<double>(static_cast<std::size_t>(T))};
     EXPECT_TRUE(mostLikelyPath(plan, {&out.logWeight, out.symbols.data(), out.states.data()}, &fault)) << fault.detail;
     return out;
 }
@@ -101,7 +102,8 @@ TEST_F(Path, MatchesTheLiteralPathInEveryLayout) {
     spaces.push_back({"at most 2 of 6, shuffled", subsetFamily(6, shuffledKeepingLast(setsOfAtMost(6, 2), rng))});
     spaces.push_back({"subsets of 4 with extra states", reshuffled(allSubsets(4), 7, rng)});
     spaces.push_back({"a chain, the empty row standing in", withEmptyRow(subsetFamily(3, {0, 1, 3, 7}))});
-    spaces.push_back({"odd sets, the empty row standing in", withEmptyRow(subsetFamily(4, {0, 1, 2, 4, 7, 8, 11, 13, 14, 15}))});
+    spaces.push_back(
+        {"odd sets, the empty row standing in", withEmptyRow(subsetFamily(4, {0, 1, 2, 4, 7, 8, 11, 13, 14, 15}))});
     spaces.push_back({"all subsets of 14, two threads' worth", allSubsets(14)});
     for (const auto& [name, space] : spaces) {
         std::vector<double> last(static_cast<std::size_t>(space.n), 0.0);
@@ -119,7 +121,8 @@ TEST_F(Path, MatchesTheLiteralPathInEveryLayout) {
                 {"integers (ties), w random", integers, w},
                 {"ones (all tied), w the last state", std::vector<double>(entries, 1.0), last},
             };
-            for (const Weights& c : cases) expectPath(space, c.O, T, c.w, name + " T=" + std::to_string(T) + " " + c.name);
+            for (const Weights& c : cases)
+                expectPath(space, c.O, T, c.w, name + " T=" + std::to_string(T) + " " + c.name);
         }
     }
 }
@@ -157,8 +160,11 @@ TEST_F(Path, WeightsBelowTheRangeOfTheRescaledColumn) {
     } cases[] = {
         {"all subsets of 4, 3000 steps", allSubsets(4), randomWeights(4 * 3000, 0.05, 1.0, rng), {}, 3000},
         {"{2} 2^-1993 below {1}, w 2^2086 in its favour", two, tiny, {0, 1e-320, 1e308, 0}, 2},
-        {"{2} lost at step 2, then the only state a symbol reaches", two, {1, 1e-200, 1, 1e-200, 0, 1e-200, 0, 1},
-         {0, 0, 1, 0}, 4},
+        {"{2} lost at step 2, then the only state a symbol reaches",
+         two,
+         {1, 1e-200, 1, 1e-200, 0, 1e-200, 0, 1},
+         {0, 0, 1, 0},
+         4},
         {"subnormal weights of step 1", two, {4e-320, 1, 1, 1}, {1, 1e300, 1, 1}, 2},
     };
     for (const Case& c : cases) expectPath(c.space, c.O, c.T, c.w, c.label);
@@ -226,11 +232,13 @@ TEST_F(Path, BatchesGiveTheirSingleCalls) {
         std::vector<std::vector<double>> O;
         std::vector<ArrayView> views;
         for (double steps : T) O.push_back(randomWeights(static_cast<std::size_t>(space.L * steps), 0.0, 1.0, rng));
-        for (std::size_t b = 0; b < T.size(); ++b) views.push_back(viewOf(O[b], space.L, static_cast<std::int32_t>(T[b])));
+        for (std::size_t b = 0; b < T.size(); ++b)
+            views.push_back(viewOf(O[b], space.L, static_cast<std::int32_t>(T[b])));
         const std::vector<double> w = randomWeights(static_cast<std::size_t>(space.n), 0.5, 1.0, rng);
         for (std::int32_t threads : {1, 2}) {
-            const BatchInputs forward{columnOf(T), views.data(), 4, viewOf(space.S, space.n, space.L),
-                                      viewOf(space.P, space.n, space.K), {}, false};
+            const BatchInputs forward{
+                columnOf(T), views.data(), 4, viewOf(space.S, space.n, space.L), viewOf(space.P, space.n, space.K),
+                {},          false};
             PathBatchPlan plan{};
             Fault fault;
             ASSERT_TRUE(planPathBatch({forward, columnOf(w), true}, {{threads}}, &plan, &fault)) << fault.detail;
