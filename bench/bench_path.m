@@ -8,34 +8,31 @@
 ##
 ##   MEX_MODULE_DIR=build/octave octave-cli --no-history bench/bench_path.m
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows
+addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows, add_module_dir, resident_growth_kb
 
 function path_call (T, O, S, P)
   [~, ~, ~] = Zellmor_path_mex (T, O, S, P);
 endfunction
 
-module_dir = getenv ("MEX_MODULE_DIR");
-if (isempty (module_dir))
-  module_dir = fullfile (fileparts (mfilename ("fullpath")), "..", "build", "octave");
-endif
-addpath (module_dir);
+## The path with the checks of all subsets: the heaviest symbol of each step.
+function check_path (T, O, S, P)
+  [logp, symbols] = Zellmor_path_mex (T, O, S, P);
+  [heaviest, best] = max (O);
+  assert (isequal (symbols, best) && abs (logp - sum (log (heaviest))) < 1e-12 * abs (logp));
+endfunction
+
+add_module_dir ();
 budget = 2;
 
-status_kb = @(field) sscanf (regexp (fileread ("/proc/self/status"), [field ':\s*(\d+)'], "tokens"){1}{1}, "%d");
 [S, P] = all_subsets (16);
 T = 2000;
 O = (0.5 + rand (16, T)) / 16;
-before = status_kb ("VmHWM");
-tic; [logp, symbols, states] = Zellmor_path_mex (T, O, S, P); path_seconds = toc;
-after = status_kb ("VmHWM");
-[heaviest, best] = max (O);
-assert (isequal (symbols, best) && abs (logp - sum (log (heaviest))) < 1e-12 * abs (logp));
+[growth, path_seconds] = resident_growth_kb (@() check_path (T, O, S, P));
 trace_kb = rows (S) * T / 1024;
-printf ("L = 16, T = 2000 (n = %d): peak resident memory +%d kB over the call (%d kB before), ", ...
-        rows (S), after - before, before);
-printf ("%.2f of the whole trace (%d kB), %.2f of 100 MB; %.3f s\n", (after - before) / trace_kb, trace_kb, ...
-        (after - before) / (100 * 1024), path_seconds);
-clear S P O symbols states;
+printf ("L = 16, T = 2000 (n = %d): peak resident memory +%d kB over the call, ", rows (S), growth);
+printf ("%.2f of the whole trace (%d kB), %.2f of 100 MB; %.3f s\n", growth / trace_kb, trace_kb, ...
+        growth / (100 * 1024), path_seconds);
+clear S P O;
 
 [S, P] = all_subsets (14);
 T = 200;

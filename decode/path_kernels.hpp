@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "decode/path_copies.hpp"
 #include "forward/forward_steps.hpp"
@@ -143,6 +144,19 @@ FORWARD_INLINE void takeMove(const double* previous, std::int64_t v, std::int64_
     bestCode = better ? code : bestCode;
 }
 
+// The group's `count` columns into arrays the compilers keep in registers,
+// their codes and none as vectors.
+template <std::int32_t count, class V>
+FORWARD_INLINE void copyColumns(const Group& group, double noCode, std::int64_t* offset, double* weight, V* code,
+                                V& none) {
+    splat(none, noCode);
+    for (std::int32_t g = 0; g < count; ++g) {
+        offset[g] = group.offset[g];
+        weight[g] = group.weight[g];
+        splat(code[g], group.code[g]);
+    }
+}
+
 // Columns of offsets below a unit over the units of [low, high), `count`
 // of them: in a unit, vector i takes a column of offset `lanes` or more when
 // i has the bit offset / lanes, and only some lanes of every vector take a
@@ -156,16 +170,13 @@ FORWARD_INLINE void takeSmallGroup(const Group& group, double noCode, const doub
     M laneIndex;
     setLaneIndices(laneIndex);
     M taking[count];
-    std::int64_t offset[count];
-    double weight[count];
     bool masked[count];
     std::int32_t vectors[count];  // bit i: vector i of a unit takes the column whole
+    std::int64_t offset[count];
+    double weight[count];
     V code[count], none;
-    splat(none, noCode);
+    copyColumns<count>(group, noCode, offset, weight, code, none);
     for (std::int32_t g = 0; g < count; ++g) {
-        offset[g] = group.offset[g];
-        weight[g] = group.weight[g];
-        splat(code[g], group.code[g]);
         taking[g] = (laneIndex & offset[g]) != 0;
         masked[g] = offset[g] < lanes;
         vectors[g] = 0;
@@ -206,12 +217,7 @@ FORWARD_INLINE void takeWholeBlockGroup(const Group& group, double noCode, const
     std::int64_t offset[count];
     double weight[count];
     V code[count], none;
-    splat(none, noCode);
-    for (std::int32_t g = 0; g < count; ++g) {
-        offset[g] = group.offset[g];
-        weight[g] = group.weight[g];
-        splat(code[g], group.code[g]);
-    }
+    copyColumns<count>(group, noCode, offset, weight, code, none);
     for (std::int64_t v = low; v < high; v += lanes) {
         V acc, best;
         loadBest<begun>(next + v, codes + (v - low), none, acc, best);
@@ -251,29 +257,31 @@ FORWARD_INLINE void takeRun(const Group& group, const double* previous, double* 
     }
 }
 
+// take(count) with the group's size as a constant, 1 .. kGroup.
+template <class Take>
+FORWARD_INLINE void bySize(std::int32_t size, Take take) {
+    switch (size) {
+        case 1: take(std::integral_constant<std::int32_t, 1>{}); break;
+        case 2: take(std::integral_constant<std::int32_t, 2>{}); break;
+        case 3: take(std::integral_constant<std::int32_t, 3>{}); break;
+        case kGroup: take(std::integral_constant<std::int32_t, kGroup>{}); break;
+    }
+}
+
 template <std::int32_t lanes, bool begun>
 FORWARD_INLINE void takeGroupBegun(const Group& group, double noCode, const double* previous, double* next,
                                    double* codes, std::int64_t low, std::int64_t high) {
     switch (group.kind) {
         case Kind::small:
-            switch (group.size) {
-                case 1: takeSmallGroup<lanes, 1, begun>(group, noCode, previous, next, codes, low, high); break;
-                case 2: takeSmallGroup<lanes, 2, begun>(group, noCode, previous, next, codes, low, high); break;
-                case 3: takeSmallGroup<lanes, 3, begun>(group, noCode, previous, next, codes, low, high); break;
-                case kGroup:
-                    takeSmallGroup<lanes, kGroup, begun>(group, noCode, previous, next, codes, low, high);
-                    break;
-            }
+            bySize(group.size, [&](auto count) {
+                takeSmallGroup<lanes, decltype(count)::value, begun>(group, noCode, previous, next, codes, low, high);
+            });
             break;
         case Kind::wholeBlock:
-            switch (group.size) {
-                case 1: takeWholeBlockGroup<lanes, 1, begun>(group, noCode, previous, next, codes, low, high); break;
-                case 2: takeWholeBlockGroup<lanes, 2, begun>(group, noCode, previous, next, codes, low, high); break;
-                case 3: takeWholeBlockGroup<lanes, 3, begun>(group, noCode, previous, next, codes, low, high); break;
-                case kGroup:
-                    takeWholeBlockGroup<lanes, kGroup, begun>(group, noCode, previous, next, codes, low, high);
-                    break;
-            }
+            bySize(group.size, [&](auto count) {
+                takeWholeBlockGroup<lanes, decltype(count)::value, begun>(group, noCode, previous, next, codes, low,
+                                                                          high);
+            });
             break;
         case Kind::run: takeRun<lanes>(group, previous, next, codes, low, high); break;
         case Kind::none: break;
