@@ -55,9 +55,9 @@
 %   Memory: besides the results, one byte per state and step (K <= 127;
 %   two up to 32767, four beyond) for the choice each state made, kept for
 %   every step where it fits in 64 MB; otherwise the weights of every
-%   ceil(sqrt(T))-th step, each segment's choices recomputed while tracing
-%   back, which costs one more forward sweep. L = 16, T = 2000 takes about
-%   30 MB.
+%   ceil(sqrt(T))-th step, with room for their exponents, and each segment's
+%   choices recomputed while tracing back, which costs one more forward
+%   sweep. L = 16, T = 2000 (131 MB of choices) takes about 50 MB.
 %
 %   Example (all subsets of two symbols, the worked example of Zellmor_mex):
 %     [S, P] = all_subsets(2);
