@@ -170,22 +170,6 @@ TEST_F(Path, WeightsBelowTheRangeOfTheRescaledColumn) {
     for (const Case& c : cases) expectPath(c.space, c.O, c.T, c.w, c.label);
 }
 
-// On all subsets every path may draw any symbol at any step: the best draws
-// the heaviest symbol of each step.
-TEST_F(Path, OnAllSubsetsTheHeaviestSymbolOfEachStep) {
-    std::mt19937_64 rng(3);
-    const std::int32_t L = 10, T = 400;
-    const std::vector<double> O = randomWeights(static_cast<std::size_t>(L) * T, 0.0, 1.0, rng);
-    const literal::Path path = runPath(allSubsets(L), O, T, {});
-    double logp = 0.0;
-    for (std::int32_t t = 0; t < T; ++t) {
-        const auto heaviest = std::max_element(O.begin() + t * L, O.begin() + (t + 1) * L);
-        EXPECT_EQ(path.symbols[t], heaviest - (O.begin() + t * L) + 1) << "step " << t + 1;
-        logp += std::log(*heaviest);
-    }
-    EXPECT_NEAR(path.logWeight, logp, 1e-12 * std::fabs(logp));
-}
-
 TEST_F(Path, EveryPathWeighingNothingGivesMinusInfinityAndZeros) {
     const double inf = std::numeric_limits<double>::infinity();
     std::vector<double> ones(3 * 4, 1.0), deadStep = ones;
