@@ -104,17 +104,31 @@ FORWARD_INLINE void zeroPastStates(V& x, std::int64_t place, std::int32_t states
     x = index + place < states ? x : V{};
 }
 
-// Up to kGroup consecutive columns of one kind, taken a vector at a time
-// with the weights and codes in registers: offsets below a unit, offsets of
-// a block or more, or one column between, whose states come in runs.
+// Consecutive columns of one kind, taken with the weights and codes in
+// registers: up to kGroup of offsets a block or more, a vector at a time;
+// up to kUnitGroup of offsets below unitReach (below), a unit at a time; or
+// one column between, whose states come in runs.
 constexpr std::int32_t kGroup = 4;
-enum class Kind { none, small, wholeBlock, run };
+constexpr std::int32_t kUnitGroup = 16;
+enum class Kind { none, small, unit, wholeBlock, run };
+
+// Where a column of `offset` goes. With 32 vector registers (8 lanes), the
+// unit's weights and codes stay in registers across every column below a
+// block; with 16, across those below a unit, the columns of a group one
+// after the other, and the others go in runs: each of these ran the faster
+// on its copy.
+template <std::int32_t lanes>
+constexpr Kind kindOf(std::int64_t offset) {
+    if (offset >= kBlock) return Kind::wholeBlock;
+    if (lanes >= 8) return Kind::unit;
+    return offset < kVectorsPerUnit * lanes ? Kind::small : Kind::run;
+}
 struct Group {
     Kind kind;
     std::int32_t size;
-    std::int64_t offset[kGroup];
-    double weight[kGroup];
-    double code[kGroup];
+    std::int64_t offset[kUnitGroup];
+    double weight[kUnitGroup];
+    double code[kUnitGroup];
 };
 
 // The block's weights and codes so far: in next and codes once begun, else
@@ -154,6 +168,95 @@ FORWARD_INLINE void copyColumns(const Group& group, double noCode, std::int64_t*
         offset[g] = group.offset[g];
         weight[g] = group.weight[g];
         splat(code[g], group.code[g]);
+    }
+}
+
+// A group's columns as a unit takes them (kind unit): in a unit, vector i
+// takes a column of offset `lanes` or more and below a unit when i has the
+// bit offset / lanes, only some lanes of every vector take a smaller one, and
+// all the unit's states or none one of a unit or more.
+template <std::int32_t lanes>
+struct UnitColumns {
+    using V = typename LaneTypes<lanes>::Lanes;
+    using M = typename LaneTypes<lanes>::Mask;
+    enum class Reach : std::int32_t { someLanes, wholeVectors, wholeUnit };
+
+    const Group* group;
+    M taking[kUnitGroup];
+    Reach reach[kUnitGroup];
+    std::int32_t vectors[kUnitGroup];  // bit i: vector i of a unit takes the column whole
+    V code[kUnitGroup];
+
+    explicit FORWARD_INLINE UnitColumns(const Group& g) : group(&g) {
+        constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
+        M laneIndex;
+        setLaneIndices(laneIndex);
+        for (std::int32_t c = 0; c < g.size; ++c) {
+            const std::int64_t offset = g.offset[c];
+            splat(code[c], g.code[c]);
+            taking[c] = (laneIndex & offset) != 0;
+            reach[c] = offset < lanes ? Reach::someLanes : offset < kUnit ? Reach::wholeVectors : Reach::wholeUnit;
+            vectors[c] = 0;
+            for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) vectors[c] |= ((i * lanes) & offset) != 0 ? 1 << i : 0;
+        }
+    }
+
+    // The columns' moves into the best of the unit's vectors so far.
+    FORWARD_INLINE void take(const double* previous, std::int64_t unit, V* acc, V* best) const {
+        for (std::int32_t c = 0; c < group->size; ++c) {
+            const std::int64_t offset = group->offset[c];
+            const double weight = group->weight[c];
+            switch (reach[c]) {
+                case Reach::someLanes:
+#pragma GCC unroll 4
+                    for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
+                        takeMove<true>(previous, unit + i * lanes, offset, weight, code[c], taking[c], acc[i], best[i]);
+                    }
+                    break;
+                case Reach::wholeVectors:
+#pragma GCC unroll 4
+                    for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
+                        if (vectors[c] & (1 << i)) {
+                            takeMove<false>(previous, unit + i * lanes, offset, weight, code[c], taking[c], acc[i],
+                                            best[i]);
+                        }
+                    }
+                    break;
+                case Reach::wholeUnit:
+                    if ((unit & offset) == 0) break;
+#pragma GCC unroll 4
+                    for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
+                        takeMove<false>(previous, unit + i * lanes, offset, weight, code[c], taking[c], acc[i],
+                                        best[i]);
+                    }
+                    break;
+            }
+        }
+    }
+};
+
+// A unit group's columns over the units of [low, high), the unit's weights
+// and codes in registers across them.
+template <std::int32_t lanes, bool begun>
+FORWARD_INLINE void takeUnitGroup(const Group& group, double noCode, const double* previous, double* next,
+                                  double* codes, std::int64_t low, std::int64_t high) {
+    using V = typename LaneTypes<lanes>::Lanes;
+    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
+    const UnitColumns<lanes> columns(group);
+    V none;
+    splat(none, noCode);
+    for (std::int64_t unit = low; unit < high; unit += kUnit) {
+        V acc[kVectorsPerUnit], best[kVectorsPerUnit];
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
+            loadBest<begun>(next + unit + i * lanes, codes + (unit - low) + i * lanes, none, acc[i], best[i]);
+        }
+        columns.take(previous, unit, acc, best);
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
+            std::memcpy(next + unit + i * lanes, &acc[i], sizeof(V));
+            std::memcpy(codes + (unit - low) + i * lanes, &best[i], sizeof(V));
+        }
     }
 }
 
@@ -277,13 +380,14 @@ FORWARD_INLINE void takeGroupBegun(const Group& group, double noCode, const doub
                 takeSmallGroup<lanes, decltype(count)::value, begun>(group, noCode, previous, next, codes, low, high);
             });
             break;
+        case Kind::unit: takeUnitGroup<lanes, begun>(group, noCode, previous, next, codes, low, high); break;
+        case Kind::run: takeRun<lanes>(group, previous, next, codes, low, high); break;
         case Kind::wholeBlock:
             bySize(group.size, [&](auto count) {
                 takeWholeBlockGroup<lanes, decltype(count)::value, begun>(group, noCode, previous, next, codes, low,
                                                                           high);
             });
             break;
-        case Kind::run: takeRun<lanes>(group, previous, next, codes, low, high); break;
         case Kind::none: break;
     }
 }
@@ -300,39 +404,53 @@ FORWARD_INLINE void takeGroup(const Group& group, bool begun, double noCode, con
     }
 }
 
-// The stays of the units of [low, high) and what the step writes: each
-// place's weight (0 below the least normal double), its code into row, and
-// the column's largest and smallest positive weight, a chain for each
-// vector of a unit. A unit's best stay is looked up by the least rank among
-// its columns a unit or more apart: the block's (blockRank) and the unit's
-// own (s.unitRank).
+// The stays of a unit and what the step writes for it, from the best moves
+// of its vectors (bestOf(i, acc, code) gives vector i's): each place's
+// weight (0 below the least normal double, 0 past the last state unless
+// `whole`), its code into row, and the column's largest and smallest
+// positive weight, a chain for each vector of a unit. The unit's best stay
+// is looked up by the least rank among its columns a unit or more apart:
+// the block's (blockRank) and the unit's own (s.unitRank).
+template <std::int32_t lanes, bool whole, class Code, class V, class BestOf>
+FORWARD_INLINE void finishUnit(const PathStepWeights& s, std::int32_t blockRank, const double* previous, double* next,
+                               Code* row, std::int64_t unit, std::int32_t states, BestOf bestOf, V* largest,
+                               V* smallest) {
+    using M = typename LaneTypes<lanes>::Mask;
+    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
+    const std::int32_t rank = s.unitRank[(unit & (kBlock - 1)) / kUnit];
+    const std::int64_t stays = std::int64_t{rank < blockRank ? rank : blockRank} * kUnit;
+#pragma GCC unroll 4
+    for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
+        const std::int64_t v = unit + i * lanes;
+        V acc, code, own, stayWeight, stayCode;
+        bestOf(i, acc, code);
+        std::memcpy(&own, previous + v, sizeof own);
+        std::memcpy(&stayWeight, s.stayWeight + stays + i * lanes, sizeof(V));
+        std::memcpy(&stayCode, s.stayCode + stays + i * lanes, sizeof(V));
+        const V stay = own * stayWeight;
+        const M take = (stay > acc) | ((stay == acc) & (stayCode < code));
+        V weight = take ? stay : acc;
+        if (!whole) zeroPastStates<M>(weight, v, states);
+        keepNormal(weight, largest[i], smallest[i]);
+        std::memcpy(next + v, &weight, sizeof weight);
+        storeCodes<lanes>(row, v, take ? stayCode : code);
+    }
+}
+
+// finishUnit over the units of [low, high), their best moves in next and
+// codes (once begun).
 template <std::int32_t lanes, bool begun, bool whole, class Code, class V>
 FORWARD_INLINE void finishUnits(const PathStepWeights& s, std::int32_t blockRank, const double* previous, double* next,
                                 const double* codes, Code* row, std::int64_t low, std::int64_t high,
                                 std::int32_t states, V* largest, V* smallest) {
-    using M = typename LaneTypes<lanes>::Mask;
     constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
     V none;
     splat(none, s.noCode);
     for (std::int64_t unit = low; unit < high; unit += kUnit) {
-        const std::int32_t rank = s.unitRank[(unit & (kBlock - 1)) / kUnit];
-        const std::int64_t stays = std::int64_t{rank < blockRank ? rank : blockRank} * kUnit;
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            const std::int64_t v = unit + i * lanes;
-            V acc, code, own, stayWeight, stayCode;
-            loadBest<begun>(next + v, codes + (v - low), none, acc, code);
-            std::memcpy(&own, previous + v, sizeof own);
-            std::memcpy(&stayWeight, s.stayWeight + stays + i * lanes, sizeof(V));
-            std::memcpy(&stayCode, s.stayCode + stays + i * lanes, sizeof(V));
-            const V stay = own * stayWeight;
-            const M take = (stay > acc) | ((stay == acc) & (stayCode < code));
-            V weight = take ? stay : acc;
-            if (!whole) zeroPastStates<M>(weight, v, states);
-            keepNormal(weight, largest[i], smallest[i]);
-            std::memcpy(next + v, &weight, sizeof weight);
-            storeCodes<lanes>(row, v, take ? stayCode : code);
-        }
+        const auto fromMemory = [&](std::int32_t i, V& acc, V& code) {
+            loadBest<begun>(next + unit + i * lanes, codes + (unit - low) + i * lanes, none, acc, code);
+        };
+        finishUnit<lanes, whole>(s, blockRank, previous, next, row, unit, states, fromMemory, largest, smallest);
     }
 }
 
@@ -346,6 +464,52 @@ FORWARD_INLINE void finishBlock(const PathStepWeights& s, std::int32_t blockRank
     finishUnits<lanes, begun, true>(s, blockRank, previous, next, codes, row, low, whole, states, largest, smallest);
     finishUnits<lanes, begun, false>(s, blockRank, previous, next, codes + (whole - low), row, whole, high, states,
                                      largest, smallest);
+}
+
+// Every column of the table a unit at a time over [first, end), the unit's
+// weights and codes in registers from its first move to what the step
+// writes: where all the columns make one unit group.
+template <std::int32_t lanes, class Code, class V>
+FORWARD_INLINE void stepUnits(const SubsetOffsets& offsets, const PathStepWeights& s, const double* previous,
+                              double* next, Code* row, std::int64_t first, std::int64_t end, std::int32_t states,
+                              V* largest, V* smallest) {
+    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
+    Group all;
+    all.kind = Kind::unit;
+    all.size = offsets.columns;
+    for (std::int32_t k = 0; k < offsets.columns; ++k) {
+        all.offset[k] = offsets.offset[k];
+        all.weight[k] = s.columnWeight[k];
+        all.code[k] = 2.0 * k;
+    }
+    const UnitColumns<lanes> columns(all);
+    V none;
+    splat(none, s.noCode);
+    for (std::int64_t low = first; low < end; low += kBlock) {
+        const std::int64_t high = low + kBlock < end ? low + kBlock : end;
+        std::int32_t blockRank = offsets.columns;
+        for (std::int32_t k = 0; k < offsets.columns; ++k) {
+            if (offsets.offset[k] >= kBlock && (low & offsets.offset[k]) != 0 && s.columnRank[k] < blockRank) {
+                blockRank = s.columnRank[k];
+            }
+        }
+        for (std::int64_t unit = low; unit < high; unit += kUnit) {
+            V acc[kVectorsPerUnit], best[kVectorsPerUnit];
+            for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) loadBest<false>(next, next, none, acc[i], best[i]);
+            columns.take(previous, unit, acc, best);
+            const auto inRegisters = [&](std::int32_t i, V& a, V& code) {
+                a = acc[i];
+                code = best[i];
+            };
+            if (unit + kUnit <= states) {
+                finishUnit<lanes, true>(s, blockRank, previous, next, row, unit, states, inRegisters, largest,
+                                        smallest);
+            } else {
+                finishUnit<lanes, false>(s, blockRank, previous, next, row, unit, states, inRegisters, largest,
+                                         smallest);
+            }
+        }
+    }
 }
 
 }  // namespace path_step
@@ -372,7 +536,11 @@ FORWARD_INLINE void subsetPathStep(const SubsetOffsets& offsets, const PathStepW
         largest[i] = V{};
         splat(smallest[i], kInfinity);
     }
-    for (std::int64_t low = first; low < end; low += kBlock) {
+    // With 32 vector registers and at most one unit group of columns, a
+    // unit's weights and codes need never leave them.
+    const bool inRegisters = lanes >= 8 && offsets.columns <= kUnitGroup;
+    if (inRegisters) stepUnits<lanes>(offsets, s, previous, next, row, first, end, states, largest, smallest);
+    for (std::int64_t low = first; low < end && !inRegisters; low += kBlock) {
         const std::int64_t high = low + kBlock < end ? low + kBlock : end;
         bool begun = false;
         std::int32_t blockRank = offsets.columns;
@@ -384,13 +552,14 @@ FORWARD_INLINE void subsetPathStep(const SubsetOffsets& offsets, const PathStepW
             std::int64_t offset = 0;
             if (k < offsets.columns) {
                 offset = offsets.offset[k];
-                kind = offset < kUnit ? Kind::small : offset >= kBlock ? Kind::wholeBlock : Kind::run;
+                kind = kindOf<lanes>(offset);
                 if (kind == Kind::wholeBlock) {
                     if ((low & offset) == 0) continue;
                     blockRank = s.columnRank[k] < blockRank ? s.columnRank[k] : blockRank;
                 }
             }
-            if (group.size > 0 && (kind != group.kind || group.size == kGroup || kind == Kind::run)) {
+            const std::int32_t most = group.kind == Kind::unit ? kUnitGroup : group.kind == Kind::run ? 1 : kGroup;
+            if (group.size > 0 && (kind != group.kind || group.size == most)) {
                 takeGroup<lanes>(group, begun, s.noCode, previous, next, codes, low, high);
                 begun = true;
                 group.size = 0;

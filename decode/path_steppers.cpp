@@ -63,6 +63,22 @@ void forEachTerm(const ForwardPlan& plan, std::int32_t place, Term term) {
     }
 }
 
+// The heaviest w(j) x weightAt(place of j) over the rows ascending, the
+// first of equal ones into *row.
+template <class WeightAt>
+ScaledNumber heaviestRow(const ForwardPlan& plan, const double* w, std::int32_t* row, WeightAt weightAt) {
+    ScaledNumber best;
+    *row = 0;
+    for (std::int32_t j = 0; j < plan.states; ++j) {
+        const ScaledNumber weighted = weightAt(plan.order.placeOf(j)).times(w ? w[j] : 1.0);
+        if (weighted > best) {
+            best = weighted;
+            *row = j;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 std::int64_t checkpointBytes(const PathPlan& plan) {
@@ -94,6 +110,7 @@ RescaledSteps::RescaledSteps(const PathPlan& shape, CallStop& stop, bool onCalli
       stayCode_(scratchArray<double>(static_cast<std::size_t>(shape.forward.predecessorColumns + 1) *
                                      static_cast<std::size_t>(shape.kernels->unitStates))) {
     driver_.replaceStep(this);
+    if (shape.forward.offsets.offset) listStayColumns(shape.forward.offsets);
     weights_ = {nullptr,         columnWeight_,          columnRank_, unitRank_, stayWeight_, stayCode_, nullptr,
                 shape.codeWidth, noCode(shape.codeWidth)};
 }
@@ -133,30 +150,49 @@ void RescaledSteps::weighColumns(std::int32_t step) {
         return columnWeight_[a] > columnWeight_[b] || (columnWeight_[a] == columnWeight_[b] && a < b);
     });
     for (std::int32_t r = 0; r < K; ++r) columnRank_[byWeight_[r]] = r;
-    const std::int64_t unit = plan_->kernels->unitStates;
-    for (std::int64_t u = 0; u < kPathBlockStates / unit; ++u)
-        unitRank_[u] = leastRank(u * unit, unit, kPathBlockStates);
-    for (std::int64_t u = 0; u < unit; ++u) {
-        const std::int32_t low = leastRank(u, 0, unit);
+    const std::int32_t unit = plan_->kernels->unitStates, units = kPathBlockStates / unit;
+    for (std::int32_t a = 0; a < units; ++a) unitRank_[a] = leastRank(a);
+    for (std::int32_t u = 0; u < unit; ++u) {
+        const std::int32_t low = leastRank(units + u);
         for (std::int32_t r = 0; r <= K; ++r) {
             const std::int32_t best = std::min(low, r);
-            const std::int64_t at = r * unit + u;
+            const std::int64_t at = std::int64_t{r} * unit + u;
             stayWeight_[at] = best == K ? -1.0 : columnWeight_[byWeight_[best]];
             stayCode_[at] = best == K ? weights_.noCode : 2.0 * byWeight_[best] + 1.0;
         }
     }
 }
 
-// The least rank among the columns whose offset lies in [from, to) and
-// whose bit `place` has; K where none.
-std::int32_t RescaledSteps::leastRank(std::int64_t place, std::int64_t from, std::int64_t to) const {
-    const SubsetOffsets& offsets = plan_->forward.offsets;
-    std::int32_t least = offsets.columns;
-    for (std::int32_t k = 0; k < offsets.columns; ++k) {
-        const std::int64_t offset = offsets.offset[k];
-        if (offset >= from && offset < to && (place & offset) != 0) least = std::min(least, columnRank_[k]);
-    }
+// The least rank among the columns of list `list` (see listStart_); K where
+// there are none.
+std::int32_t RescaledSteps::leastRank(std::int32_t list) const {
+    std::int32_t least = plan_->forward.predecessorColumns;
+    for (std::int32_t i = listStart_[list]; i < listStart_[list + 1]; ++i)
+        least = std::min(least, columnRank_[listColumn_[i]]);
     return least;
+}
+
+// For each unit of a block, the columns a unit or more and less than a
+// block apart whose bit the unit has; then for each place of a unit, the
+// columns less than a unit apart whose bit it has. Once for the state space.
+void RescaledSteps::listStayColumns(const SubsetOffsets& offsets) {
+    const std::int32_t unit = plan_->kernels->unitStates, units = kPathBlockStates / unit, lists = units + unit;
+    listStart_ = scratchArray<std::int32_t>(static_cast<std::size_t>(lists) + 1);
+    const auto inList = [&](std::int32_t list, std::int32_t k) {
+        const std::int64_t offset = offsets.offset[k];
+        return list < units ? offset >= unit && offset < kPathBlockStates && ((list * unit) & offset) != 0
+                            : offset < unit && ((list - units) & offset) != 0;
+    };
+    for (std::int32_t list = 0; list < lists; ++list) {
+        listStart_[list + 1] = listStart_[list];
+        for (std::int32_t k = 0; k < offsets.columns; ++k) listStart_[list + 1] += inList(list, k);
+    }
+    listColumn_ = scratchArray<std::int32_t>(static_cast<std::size_t>(listStart_[lists]));
+    for (std::int32_t list = 0, i = 0; list < lists; ++list) {
+        for (std::int32_t k = 0; k < offsets.columns; ++k) {
+            if (inList(list, k)) listColumn_[i++] = k;
+        }
+    }
 }
 
 ColumnStats RescaledSteps::columnStats() const {
@@ -256,8 +292,10 @@ void RescaledSteps::restore(std::int32_t slot) {
                 static_cast<std::size_t>(plan_->forward.states) * sizeof(double));
 }
 
-ScaledNumber RescaledSteps::weight(std::int32_t place) const {
-    return ScaledNumber::of(driver_.column()[place], scale_);
+ScaledNumber RescaledSteps::heaviest(const double* w, std::int32_t* row) const {
+    const double* column = driver_.column();
+    return heaviestRow(plan_->forward, w, row,
+                       [this, column](std::int32_t place) { return ScaledNumber::of(column[place], scale_); });
 }
 
 bool RescaledSteps::exactFor(const ScaledNumber& best) const {
@@ -326,6 +364,10 @@ bool ExactSteps::advance(std::int32_t step, void* codes, Fault* fault) {
     }
     std::swap(current_, next_);
     return true;
+}
+
+ScaledNumber ExactSteps::heaviest(const double* w, std::int32_t* row) const {
+    return heaviestRow(plan_->forward, w, row, [this](std::int32_t place) { return current_[place]; });
 }
 
 void ExactSteps::keep(std::int32_t slot) {

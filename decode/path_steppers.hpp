@@ -31,8 +31,9 @@ public:
     // The weights of the last step into checkpoint `slot`, or back from it.
     virtual void keep(std::int32_t slot) = 0;
     virtual void restore(std::int32_t slot) = 0;
-    // The weight of the state at place, at the last step.
-    virtual ScaledNumber weight(std::int32_t place) const = 0;
+    // The heaviest w(j) x the weight of row j at the last step, w null for
+    // all ones, and of equal ones the smallest row j, into *row.
+    virtual ScaledNumber heaviest(const double* w, std::int32_t* row) const = 0;
 
 protected:
     ~PathSteps() = default;
@@ -58,7 +59,7 @@ public:
     bool advance(std::int32_t step, void* codes, Fault* fault) override;
     void keep(std::int32_t slot) override;
     void restore(std::int32_t slot) override;
-    ScaledNumber weight(std::int32_t place) const override;
+    ScaledNumber heaviest(const double* w, std::int32_t* row) const override;
 
     // Whether the weights lost since start could not have changed the path
     // whose final weight (with w) is best.
@@ -70,7 +71,8 @@ private:
     void step(std::int32_t step, const double* previous, double* next, std::int32_t first,
               std::int32_t last) const override;
     void weighColumns(std::int32_t step);
-    std::int32_t leastRank(std::int64_t place, std::int64_t from, std::int64_t to) const;
+    std::int32_t leastRank(std::int32_t list) const;
+    void listStayColumns(const SubsetOffsets& offsets);
     ColumnStats columnStats() const;
     bool rescale(const ColumnStats& stats);
     bool scaleBy(int e, const ColumnStats& stats);
@@ -84,6 +86,8 @@ private:
     std::int32_t* columnRank_;
     std::int32_t* byWeight_;  // the columns by rank
     std::int32_t* unitRank_;
+    std::int32_t* listStart_ = nullptr;  // lists of columns for the stays of units and places (listStayColumns)
+    std::int32_t* listColumn_ = nullptr;
     double* stayWeight_;
     double* stayCode_;
     double lightest_ = 0.0, heaviest_ = 0.0;  // of the symbols of Q at the step
@@ -102,7 +106,7 @@ public:
     bool advance(std::int32_t step, void* codes, Fault* fault) override;
     void keep(std::int32_t slot) override;
     void restore(std::int32_t slot) override;
-    ScaledNumber weight(std::int32_t place) const override { return current_[place]; }
+    ScaledNumber heaviest(const double* w, std::int32_t* row) const override;
 
 private:
     const PathPlan* plan_;

@@ -39,17 +39,6 @@ bool PathWorkspace::sweep(PathSteps& steps, const PathPlan& plan, Fault* fault) 
     return true;
 }
 
-// The heaviest w(j) x weight of the last step, the smallest row j of equal ones.
-PathWorkspace::Final PathWorkspace::best(const PathSteps& steps, const PathPlan& plan) const {
-    const ForwardPlan& fp = plan.forward;
-    Final best{0, {}};
-    for (std::int32_t j = 0; j < fp.states; ++j) {
-        const ScaledNumber w = steps.weight(fp.order.placeOf(j)).times(plan.finalWeights ? plan.finalWeights[j] : 1.0);
-        if (w > best.weight) best = {j, w};
-    }
-    return best;
-}
-
 // Going back from the row `last` at step T: each step's code names the term
 // that gave the state its weight, the column k of P and whether it was the
 // move from P(j, k) or the stay.
@@ -93,18 +82,19 @@ bool PathWorkspace::run(const PathPlan& plan, const PathResult& result, Fault* f
     PathSteps* steps = &rescaled_;
     if (plan.exactOnly) steps = &exact_;
     if (!sweep(*steps, plan, fault)) return false;
-    Final final = best(*steps, plan);
-    if (steps == &rescaled_ && !rescaled_.exactFor(final.weight)) {
+    std::int32_t last = 0;
+    ScaledNumber best = steps->heaviest(plan.finalWeights, &last);
+    if (steps == &rescaled_ && !rescaled_.exactFor(best)) {
         steps = &exact_;
         if (!sweep(*steps, plan, fault)) return false;
-        final = best(*steps, plan);
+        best = steps->heaviest(plan.finalWeights, &last);
     }
-    if (final.weight.isZero()) {
+    if (best.isZero()) {
         *result.logWeight = -std::numeric_limits<double>::infinity();
         return true;
     }
-    *result.logWeight = final.weight.log();
-    return !plan.path || traceBack(*steps, plan, final.row, result, fault);
+    *result.logWeight = best.log();
+    return !plan.path || traceBack(*steps, plan, last, result, fault);
 }
 
 bool pathSequence(const PathPlan& plan, PathWorkspace* workspace, const PathResult& result, Fault* fault) {

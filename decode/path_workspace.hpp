@@ -38,13 +38,8 @@ public:
     bool run(const PathPlan& plan, const PathResult& result, Fault* fault);
 
 private:
-    struct Final {
-        std::int32_t row;
-        ScaledNumber weight;
-    };
     void* row(std::int32_t index) const { return trace_ + index * rowBytes_; }
     bool sweep(PathSteps& steps, const PathPlan& plan, Fault* fault);
-    Final best(const PathSteps& steps, const PathPlan& plan) const;
     bool traceBack(PathSteps& steps, const PathPlan& plan, std::int32_t last, const PathResult& result, Fault* fault);
 
     std::int64_t rowBytes_;

@@ -105,11 +105,12 @@ TEST_F(Path, MatchesTheLiteralPathInEveryLayout) {
     spaces.push_back(
         {"odd sets, the empty row standing in", withEmptyRow(subsetFamily(4, {0, 1, 2, 4, 7, 8, 11, 13, 14, 15}))});
     spaces.push_back({"all subsets of 14, two threads' worth", allSubsets(14)});
+    spaces.push_back({"all subsets of 17: more columns than a unit takes in registers", allSubsets(17)});
     for (const auto& [name, space] : spaces) {
         std::vector<double> last(static_cast<std::size_t>(space.n), 0.0);
         last.back() = 1.0;
         const std::vector<double> w = randomWeights(static_cast<std::size_t>(space.n), 0.0, 2.0, rng);
-        for (std::int32_t T : {1, 2, space.n > 4096 ? 5 : 23}) {
+        for (std::int32_t T : {1, 2, space.n > 4096 ? 4 : 23}) {
             const std::size_t entries = static_cast<std::size_t>(space.L) * T;
             std::vector<double> integers = randomWeights(entries, 0.0, 3.0, rng);
             for (double& x : integers) x = std::floor(x);  // exact products: ties everywhere
