@@ -105,9 +105,10 @@ FORWARD_INLINE void zeroPastStates(V& x, std::int64_t place, std::int32_t states
 }
 
 // Consecutive columns of one kind, taken with the weights and codes in
-// registers: up to kGroup of offsets a block or more, a vector at a time;
-// up to kUnitGroup of offsets below unitReach (below), a unit at a time; or
-// one column between, whose states come in runs.
+// registers: up to kGroup of offsets a block or more, a vector at a time
+// (wholeBlock); up to kGroup of offsets below a unit (small) or kUnitGroup
+// below a block (unit), a unit at a time; or one column between a unit and
+// a block, whose states come in runs (run).
 constexpr std::int32_t kGroup = 4;
 constexpr std::int32_t kUnitGroup = 16;
 enum class Kind { none, small, unit, wholeBlock, run };
@@ -123,6 +124,7 @@ constexpr Kind kindOf(std::int64_t offset) {
     if (lanes >= 8) return Kind::unit;
     return offset < kVectorsPerUnit * lanes ? Kind::small : Kind::run;
 }
+
 struct Group {
     Kind kind;
     std::int32_t size;
