@@ -1,4 +1,4 @@
-% membership_demo.m  A first tour of the six modules.
+% membership_demo.m  A first tour of the eight modules.
 %
 %   octave-cli --no-history examples/membership_demo.m
 %

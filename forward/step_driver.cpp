@@ -70,10 +70,15 @@ double StepDriver::advance(std::int32_t step, const double* previous, double* ne
         double sum = 0.0;
     } accumulator;
     ChunkScheduler::Phase phase;
-    phase.work = [&plan, stop, step, previous, next](std::int32_t chunk) {
+    const ChunkStep* const replacement = replacement_;
+    phase.work = [&plan, stop, step, previous, next, replacement](std::int32_t chunk) {
         if (stop->seen.load(std::memory_order_relaxed)) return;
         const StateRange states = statesOf(chunk, plan.states);
-        forwardStep(plan, step, previous, next, states.first, states.last);
+        if (replacement) {
+            replacement->step(step, previous, next, states.first, states.last);
+        } else {
+            forwardStep(plan, step, previous, next, states.first, states.last);
+        }
     };
     // Off the calling thread, no work is counted, so the host's flag is
     // never read there.

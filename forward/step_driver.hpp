@@ -40,6 +40,19 @@ inline std::int32_t chunkCount(std::int32_t states) {
     return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
 }
 
+// A kernel of another recursion over the same states and table, run in the
+// driver's chunks, threads and Ctrl-C polling in place of the recursion's
+// step (the most likely path's max-product step): writes step `step` of the
+// places [first, last) of next from previous, as forwardStep does.
+class ChunkStep {
+public:
+    virtual void step(std::int32_t step, const double* previous, double* next, std::int32_t first,
+                      std::int32_t last) const = 0;
+
+protected:
+    ~ChunkStep() = default;
+};
+
 class StepDriver {
 public:
     // Steps of plan (n >= 1), each rescaled to sum 1 when normalize is set:
@@ -74,6 +87,10 @@ public:
     const double* computeStep(std::int32_t step);
     void finishStep(std::int32_t step, double divisor, StepObserver& observer);
 
+    // Runs kernel's step in place of the recursion's from the next run on
+    // (null: the recursion's own); the kernel outlives those runs.
+    void replaceStep(const ChunkStep* kernel) { replacement_ = kernel; }
+
     // The threads the steps run on, chunkCount(states) chunks a phase, for
     // other phases of the call between runs.
     ChunkScheduler& scheduler() { return scheduler_; }
@@ -88,6 +105,7 @@ private:
     void divide(double* column, double divisor);
 
     const ForwardPlan* plan_;
+    const ChunkStep* replacement_ = nullptr;
     const bool normalize_;
     double* columns_[2];
     std::int32_t current_ = 0;
