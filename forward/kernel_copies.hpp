@@ -20,6 +20,8 @@ struct ColumnScan {
 struct KernelCopy {
     void (*subsetStep)(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
                        std::int32_t first, std::int32_t last);
+    double (*rescaledSubsetStep)(const SubsetOffsets& offsets, const double* weights, double* previous, bool divide,
+                                 double previousDivisor, double* next, std::int32_t n, std::int32_t summed);
     void (*laneStep)(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                      std::int32_t first, std::int32_t last);
     void (*divideRange)(double* column, std::int32_t first, std::int32_t last, double divisor);

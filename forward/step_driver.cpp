@@ -32,7 +32,8 @@ StepDriver::StepDriver(const ForwardPlan& plan, bool normalize, CallStop& stop, 
       columns_{newPaddedColumn(plan.states), newPaddedColumn(plan.states)},
       scheduler_(chunkCount(plan.states), teamSize(plan.states, kSplitStepStates, plan.threads)),
       stop_(stop),
-      pollsHost_(onCallingThread) {}
+      pollsHost_(onCallingThread),
+      dividesAhead_(normalize && plan.offsets.offset && teamSize(plan.states, kSplitStepStates, plan.threads) == 1) {}
 
 void StepDriver::startSequence(const ForwardPlan& sequence) {
     plan_ = &sequence;
@@ -40,6 +41,7 @@ void StepDriver::startSequence(const ForwardPlan& sequence) {
 }
 
 bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
+    if (dividesAhead_) return runDividingAhead(from, to, observer, fault);
     for (std::int32_t step = from + 1; step <= to; ++step) {
         double* const next = columns_[1 - current_];
         const double divisor = advance(step, columns_[current_], next, normalize_);
@@ -49,6 +51,41 @@ bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer,
         }
         current_ = 1 - current_;
         observer.stepDone(step, next, divisor);
+    }
+    return true;
+}
+
+// Each step divides the column before it by its divisor as it reads it, a
+// unit of states ahead, and sums its own places beside its arithmetic where
+// they are the rows (else after it, in row order): step s's column is final,
+// and handed to the observer, once step s + 1 has run, and the last step's
+// is divided at the end.
+bool StepDriver::runDividingAhead(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
+    const ForwardPlan& plan = *plan_;
+    const KernelCopy& copy = *plan.kernels;
+    const std::int32_t n = plan.states;
+    const std::int32_t summed = plan.order.place ? 0 : n;
+    const std::int64_t units = pollsHost_ ? std::int64_t{n} * (plan.symbols + 1) : 0;
+    bool divide = false;  // whether column() still waits for its divisor
+    double divisor = 1.0;
+    for (std::int32_t step = from + 1; step <= to; ++step) {
+        double* const previous = columns_[current_];
+        double* const next = columns_[1 - current_];
+        const double* weights = plan.observations + static_cast<std::int64_t>(step - 1) * plan.symbols;
+        double sum = copy.rescaledSubsetStep(plan.offsets, weights, previous, divide, divisor, next, n, summed);
+        if (summed == 0) sum = plan.order.addRows(next, 0, n, 0.0);
+        if ((units > 0 && stop_.check(units)) || stop_.stopped()) {
+            setInterrupted(*fault);
+            return false;
+        }
+        if (divide) observer.stepDone(step - 1, previous, divisor);
+        current_ = 1 - current_;
+        divide = true;
+        divisor = sum;
+    }
+    if (divide) {
+        copy.divideRange(column(), 0, n, divisor);
+        observer.stepDone(to, column(), divisor);
     }
     return true;
 }

@@ -60,8 +60,9 @@ public:
     void startSequence(const ForwardPlan& sequence);
 
     // Steps from + 1 .. to (from >= 1) from the weights of step `from` in
-    // column(), calling observer.stepDone after each; column() then holds
-    // step `to`. Returns false, with fault "interrupted", when Ctrl-C stops it
+    // column(), calling observer.stepDone for each in order (a rescaled step
+    // of the subset layout on one thread once the step after it has run,
+    // the last at the end); column() then holds step `to`. Returns false, with fault "interrupted", when Ctrl-C stops it
     // (every thread it started has then ended).
     bool run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
 
@@ -84,6 +85,7 @@ public:
     bool pollsHost() const { return pollsHost_; }
 
 private:
+    bool runDividingAhead(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
     double advance(std::int32_t step, const double* previous, double* next, bool rescale);
     void divide(double* column, double divisor);
 
@@ -95,6 +97,9 @@ private:
     CallStop ownStop_;
     CallStop& stop_;
     const bool pollsHost_;
+    // Rescaled steps of the subset layout on one thread: run() takes
+    // runDividingAhead.
+    const bool dividesAhead_;
 };
 
 #endif
