@@ -85,6 +85,17 @@ bool runLanes(const BatchPlan& batch, bool normalize, Lane* lanes, std::int32_t 
     }
 }
 
+// Runs the sequences this thread claims one at a time, each whole: the
+// driver's rescaled steps of the subset layout already sum beside their
+// arithmetic, so keeping several sequences in step gains nothing there.
+bool runWhole(const BatchPlan& batch, Lane& lane, const ForwardResult& result, SequenceClaims& claims,
+              Fault* fault) {
+    while (startLane(batch, lane, result, claims)) {
+        if (!lane.driver->run(1, lane.plan.lastStep, *lane.recorder, fault)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool planBatch(const BatchInputs& in, const ForwardOptions& options, BatchPlan* plan, Fault* fault) {
@@ -157,7 +168,8 @@ bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& r
     ForwardPlan shared = batch.shared;
     const std::int32_t workers = batchWorkers(batch);
     if (workers == 2) shared.threads = 1;
-    const std::int32_t lanesEach = shared.states >= kSplitStepStates
+    const bool whole = normalize && shared.offsets.offset && !shared.order.place;
+    const std::int32_t lanesEach = shared.states >= kSplitStepStates || whole
                                        ? 1
                                        : static_cast<std::int32_t>(std::min<std::int64_t>(
                                              ColumnOrder::kSummedTogether, (batch.count + workers - 1) / workers));
@@ -169,6 +181,7 @@ bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& r
     SequenceClaims claims(batch.count);
     Fault stopped[2];
     if (runWorkers(workers, stop, [&](std::int32_t w) {
+            if (whole) return runWhole(batch, lanes[w][0], result, claims, &stopped[w]);
             return runLanes(batch, normalize, lanes[w], lanesEach, result, claims, &stopped[w]);
         })) {
         return true;
