@@ -33,7 +33,13 @@ StepDriver::StepDriver(const ForwardPlan& plan, bool normalize, CallStop& stop, 
       scheduler_(chunkCount(plan.states), teamSize(plan.states, kSplitStepStates, plan.threads)),
       stop_(stop),
       pollsHost_(onCallingThread),
-      dividesAhead_(normalize && plan.offsets.offset && teamSize(plan.states, kSplitStepStates, plan.threads) == 1) {}
+      dividesAhead_(rescalesOnOneThread(plan, normalize)) {}
+
+bool StepDriver::rescalesOnOneThread(const ForwardPlan& plan, bool normalize) {
+    return normalize && plan.offsets.offset &&
+           (teamSize(plan.states, kSplitStepStates, plan.threads) == 1 ||
+            (plan.threads == 0 && plan.states < kSplitRescaledStates));
+}
 
 void StepDriver::startSequence(const ForwardPlan& sequence) {
     plan_ = &sequence;

@@ -19,6 +19,12 @@
 // two threads than on one in Octave; from 32768 on both gain.
 constexpr std::int64_t kSplitStepStates = 1 << 15;
 
+// A rescaled step of the subset layout, summing beside its arithmetic on one
+// thread, ran faster than the same step split between two threads (which
+// pass its sum between them) up to 65536 states, and slower from 262144 on:
+// it is split from this many states on where a call is left to choose.
+constexpr std::int64_t kSplitRescaledStates = 1 << 17;
+
 class StepObserver {
 public:
     // Step `step` (counted from 1) is done: column holds its weights in the
@@ -75,6 +81,11 @@ public:
     const double* computeStep(std::int32_t step);
     void finishStep(std::int32_t step, double divisor, StepObserver& observer);
 
+    // Whether the steps of plan run as run() takes rescaled steps of the
+    // subset layout on one thread: then only the call's other phases use the
+    // scheduler's threads.
+    static bool rescalesOnOneThread(const ForwardPlan& plan, bool normalize);
+
     // The threads the steps run on, chunkCount(states) chunks a phase, for
     // other phases of the call between runs.
     ChunkScheduler& scheduler() { return scheduler_; }
@@ -97,7 +108,8 @@ private:
     CallStop ownStop_;
     CallStop& stop_;
     const bool pollsHost_;
-    // Rescaled steps of the subset layout on one thread: run() takes
+    // Rescaled steps of the subset layout on one thread (the scheduler's
+    // threads left to the call's other phases): run() takes
     // runDividingAhead.
     const bool dividesAhead_;
 };
