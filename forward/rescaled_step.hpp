@@ -1,32 +1,32 @@
 // The rescaled step over a table in the subset layout on one thread, for
-// vectors of `lanes` doubles: each state's sum formed as subset_step.hpp
-// forms it, so that the bits are the same. The step's sum in place order is
-// one chain of dependent additions and the division of the column before it
-// waits for that sum; both run beside the arithmetic of the nearby states,
-// so that the out-of-order core overlaps them. Internal to the file that
-// includes it, as forward/subset_step.hpp.
+// vectors of `lanes` doubles, of one sequence or of two over the same table:
+// each state's sum formed as subset_step.hpp forms it, so that the bits are
+// the same. A step's sum in place order is one chain of dependent additions
+// and the division of the column before it waits for that sum; both run
+// beside the arithmetic of the nearby states (and, for two sequences, the
+// other sequence's), so that the out-of-order core overlaps them. Internal
+// to the file that includes it, as forward/subset_step.hpp.
 #ifndef FORWARD_RESCALED_STEP_HPP
 #define FORWARD_RESCALED_STEP_HPP
 
 #include <cstdint>
 #include <cstring>
 
+#include "forward/kernel_copies.hpp"
 #include "forward/subset_step.hpp"
 
 namespace {
 namespace rescaled_step {
 
-using subset_step::kVectorsPerUnit;
-
 // Columns a subset table may have: its offsets are powers of two below 2^31.
 constexpr std::int32_t kMaxColumns = 31;
 
-// The table's columns as each unit reads them: the offset, the weight in
-// every lane and, for an offset below a vector, the lanes that take it;
-// `small` leading columns are the offsets 1, 2, 4, ... of a unit's states
-// in that order, and the columns from `wholeFrom` on all have an offset of
-// a unit or more.
-template <std::int32_t lanes>
+// The table's columns as each unit of `vectors` vectors reads them, for
+// `sequences` sequences: the offset, each sequence's weight in every lane
+// and, for an offset below a vector, the lanes that take it. `small` leading
+// columns are the offsets 1, 2, 4, ... of a unit's states in that order,
+// and the columns from `wholeFrom` on all have an offset of a unit or more.
+template <std::int32_t lanes, std::int32_t sequences>
 struct UnitColumns {
     using V = typename LaneTypes<lanes>::Lanes;
     using Mask = typename LaneTypes<lanes>::Mask;
@@ -34,7 +34,7 @@ struct UnitColumns {
     std::int32_t small;
     std::int32_t wholeFrom;
     std::int64_t offset[kMaxColumns];
-    V weight[kMaxColumns];
+    V weight[sequences][kMaxColumns];
     Mask taking[kMaxColumns];
 };
 
@@ -58,58 +58,60 @@ FORWARD_INLINE void addTerm(V& acc, const double* predecessor, const V& own, con
     acc = acc + x;
 }
 
-// Column k's terms for the unit at u, whatever its offset.
-template <std::int32_t lanes, class V>
-FORWARD_INLINE void addColumn(const UnitColumns<lanes>& columns, std::int32_t k, std::int64_t u, const double* own,
-                              const V* mine, V* acc) {
-    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
-    const std::int64_t offset = columns.offset[k];
-    const double* predecessor = own - offset;
-    if (offset >= kUnit) {  // the bit is the unit's: in every state of it or none
-        if ((u & offset) == 0) return;
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            addTerm(acc[i], predecessor + i * lanes, mine[i], columns.weight[k]);
-        }
-    } else if (offset >= lanes) {  // the bit is a vector's: in every lane of it or none
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            if ((i & (offset / lanes)) != 0) addTerm(acc[i], predecessor + i * lanes, mine[i], columns.weight[k]);
-        }
-    } else {
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            addTerm(acc[i], predecessor + i * lanes, mine[i], columns.weight[k], columns.taking[k]);
-        }
-    }
-}
+// One unit of every sequence: its own weights (`mine`) and sums (`acc`) in
+// registers, vectors per sequence.
+template <std::int32_t lanes, std::int32_t sequences>
+struct Unit {
+    static constexpr std::int32_t kVectors = subset_step::kVectorsPerUnit / sequences;
+    static constexpr std::int64_t kStates = kVectors * lanes;
+    using V = typename LaneTypes<lanes>::Lanes;
+    const double* own[sequences];
+    V mine[sequences][kVectors];
+    V acc[sequences][kVectors];
 
-// The leading columns of offsets 1, 2, 4, ... below a unit, laid out as the
-// compiler sees them.
-template <std::int32_t lanes, class V>
-FORWARD_INLINE void addSmallColumns(const UnitColumns<lanes>& columns, const double* own, const V* mine, V* acc) {
-    std::int32_t k = 0;
-#pragma GCC unroll 8
-    for (std::int64_t offset = 1; offset < lanes; offset *= 2, ++k) {
+    // Column k's terms, whatever its offset below a unit.
+    FORWARD_INLINE void addColumn(const UnitColumns<lanes, sequences>& columns, std::int32_t k, std::int64_t offset) {
+#pragma GCC unroll 2
+        for (std::int32_t s = 0; s < sequences; ++s) {
 #pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            addTerm(acc[i], own + i * lanes - offset, mine[i], columns.weight[k], columns.taking[k]);
+            for (std::int32_t i = 0; i < kVectors; ++i) {
+                const double* predecessor = own[s] + i * lanes - offset;
+                if (offset < lanes) {
+                    addTerm(acc[s][i], predecessor, mine[s][i], columns.weight[s][k], columns.taking[k]);
+                } else if ((i & (offset / lanes)) != 0) {  // the bit is a vector's: in every lane of it or none
+                    addTerm(acc[s][i], predecessor, mine[s][i], columns.weight[s][k]);
+                }
+            }
         }
     }
-#pragma GCC unroll 8
-    for (std::int64_t offset = lanes; offset < kVectorsPerUnit * lanes; offset *= 2, ++k) {
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            if ((i & (offset / lanes)) != 0) addTerm(acc[i], own + i * lanes - offset, mine[i], columns.weight[k]);
-        }
-    }
-}
 
-template <std::int32_t lanes>
-UnitColumns<lanes> unitColumns(const SubsetOffsets& offsets, const double* weights) {
+    // Column k's terms where its offset is a unit or more: the bit is the
+    // unit's, in every state of it or none.
+    FORWARD_INLINE void addWholeColumn(const UnitColumns<lanes, sequences>& columns, std::int32_t k,
+                                       std::int64_t offset) {
+#pragma GCC unroll 2
+        for (std::int32_t s = 0; s < sequences; ++s) {
+#pragma GCC unroll 4
+            for (std::int32_t i = 0; i < kVectors; ++i) {
+                addTerm(acc[s][i], own[s] + i * lanes - offset, mine[s][i], columns.weight[s][k]);
+            }
+        }
+    }
+
+    // The leading columns of offsets 1, 2, 4, ... below a unit, laid out as
+    // the compiler sees them.
+    FORWARD_INLINE void addSmallColumns(const UnitColumns<lanes, sequences>& columns) {
+        std::int32_t k = 0;
+#pragma GCC unroll 8
+        for (std::int64_t offset = 1; offset < kStates; offset *= 2, ++k) addColumn(columns, k, offset);
+    }
+};
+
+template <std::int32_t lanes, std::int32_t sequences>
+FORWARD_INLINE void readColumns(const SubsetOffsets& offsets, const RescaledStep* steps,
+                                UnitColumns<lanes, sequences>& columns) {
     using Mask = typename LaneTypes<lanes>::Mask;
-    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
-    UnitColumns<lanes> columns;
+    constexpr std::int64_t kUnit = Unit<lanes, sequences>::kStates;
     Mask laneIndex;
     setLaneIndices(laneIndex);
     columns.count = offsets.columns;
@@ -117,7 +119,9 @@ UnitColumns<lanes> unitColumns(const SubsetOffsets& offsets, const double* weigh
     columns.wholeFrom = 0;
     for (std::int32_t k = 0; k < offsets.columns; ++k) {
         columns.offset[k] = offsets.offset[k];
-        columns.weight[k] = typename LaneTypes<lanes>::Lanes{} + weights[offsets.symbol[k]];
+        for (std::int32_t s = 0; s < sequences; ++s) {
+            columns.weight[s][k] = typename LaneTypes<lanes>::Lanes{} + steps[s].weights[offsets.symbol[k]];
+        }
         columns.taking[k] = (laneIndex & columns.offset[k]) != 0;
         if (columns.offset[k] < kUnit) columns.wholeFrom = k + 1;
     }
@@ -127,77 +131,98 @@ UnitColumns<lanes> unitColumns(const SubsetOffsets& offsets, const double* weigh
         ++leading;
     }
     if ((std::int64_t{1} << leading) == kUnit) columns.small = leading;
-    return columns;
+}
+
+// previous[u .. u + a unit) / divisor, in place.
+template <std::int32_t lanes, std::int64_t states>
+FORWARD_INLINE void divideUnit(double* previous, double divisor) {
+    using V = typename LaneTypes<lanes>::Lanes;
+#pragma GCC unroll 4
+    for (std::int64_t v = 0; v < states; v += lanes) {
+        V x;
+        std::memcpy(&x, previous + v, sizeof x);
+        x = x / divisor;
+        std::memcpy(previous + v, &x, sizeof x);
+    }
 }
 
 }  // namespace rescaled_step
 
-// Step t+1 of every state [0, n) into next from step t in previous, as
-// subsetStep computes it (padded columns, the caller's), after dividing
-// previous by previousDivisor when divide is set (else it is final): each
-// whole unit of it a unit before the first state that reads it. Returns the
-// sum of next over the places [0, summed), ascending from 0.0 in one
-// accumulator: the divisor of the step where places are rows and summed is
-// n. A unit at a time, every column's terms in registers: the unit just
-// finished is added to the sum from its registers while the next one is
-// computed (read back from next, its sum would wait for the stores to
-// retire), and the unit after it divided.
-template <std::int32_t lanes>
-FORWARD_INLINE double rescaledSubsetStep(const SubsetOffsets& offsets, const double* weights, double* previous,
-                                         bool divide, double previousDivisor, double* next, std::int32_t n,
-                                         std::int32_t summed) {
+// Step t+1 of every state [0, n) of each of `sequences` steps into its next
+// from step t in its previous, as subsetStep computes it (padded columns,
+// the caller's), after dividing previous by its divisor where divide is set
+// (else it is final): each whole unit of it a unit before the first state
+// that reads it. Each step's sum is that of next over the places
+// [0, summed), ascending from 0.0 in one accumulator: the divisor of the
+// step where places are rows and summed is n. A unit at a time, every
+// column's terms in registers: the unit just finished is added to the sum
+// from its registers while the next one is computed (read back from next,
+// its sum would wait for the stores to retire), and the unit after it
+// divided.
+template <std::int32_t lanes, std::int32_t sequences>
+FORWARD_INLINE void rescaledSubsetSteps(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t n,
+                                        std::int32_t summed) {
     using namespace rescaled_step;
-    using V = typename LaneTypes<lanes>::Lanes;
-    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
+    using Work = Unit<lanes, sequences>;
+    constexpr std::int64_t kUnit = Work::kStates;
     const std::int64_t end = (static_cast<std::int64_t>(n) + kUnit - 1) / kUnit * kUnit;
-    const UnitColumns<lanes> columns = unitColumns<lanes>(offsets, weights);
-    auto divideUnit = [&](std::int64_t u) __attribute__((always_inline)) {
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            V x;
-            std::memcpy(&x, previous + u + i * lanes, sizeof x);
-            x = x / previousDivisor;
-            std::memcpy(previous + u + i * lanes, &x, sizeof x);
-        }
-    };
-    if (divide) divideUnit(0);
-    double sum = 0.0;
+    UnitColumns<lanes, sequences> columns;
+    readColumns<lanes, sequences>(offsets, steps, columns);
+    double sum[sequences];
+    for (std::int32_t s = 0; s < sequences; ++s) {
+        if (steps[s].divide) divideUnit<lanes, kUnit>(steps[s].previous, steps[s].divisor);
+        sum[s] = 0.0;
+    }
     const std::int64_t summedUnits = summed / kUnit * kUnit;
     for (std::int64_t u = 0; u < end; u += kUnit) {
-        if (divide && u + kUnit < end) divideUnit(u + kUnit);
-        const double* own = previous + u;
-        V mine[kVectorsPerUnit], acc[kVectorsPerUnit];
+        Work unit;
+#pragma GCC unroll 2
+        for (std::int32_t s = 0; s < sequences; ++s) {
+            const RescaledStep& step = steps[s];
+            if (step.divide && u + kUnit < end) divideUnit<lanes, kUnit>(step.previous + u + kUnit, step.divisor);
+            unit.own[s] = step.previous + u;
 #pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            std::memcpy(&mine[i], own + i * lanes, sizeof(V));
-            acc[i] = V{};
+            for (std::int32_t i = 0; i < Work::kVectors; ++i) {
+                std::memcpy(&unit.mine[s][i], unit.own[s] + i * lanes, sizeof(unit.mine[s][i]));
+                unit.acc[s][i] = typename Work::V{};
+            }
         }
         std::int32_t k = 0;
         if (columns.small > 0) {
-            addSmallColumns<lanes>(columns, own, mine, acc);
+            unit.addSmallColumns(columns);
             k = columns.small;
         }
-        for (; k < columns.wholeFrom; ++k) addColumn<lanes>(columns, k, u, own, mine, acc);
-        for (; k < columns.count; ++k) {
+        for (; k < columns.wholeFrom; ++k) {
             const std::int64_t offset = columns.offset[k];
-            if ((u & offset) == 0) continue;
-#pragma GCC unroll 4
-            for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-                addTerm(acc[i], own + i * lanes - offset, mine[i], columns.weight[k]);
+            if (offset < kUnit) {
+                unit.addColumn(columns, k, offset);
+            } else if ((u & offset) != 0) {
+                unit.addWholeColumn(columns, k, offset);
             }
         }
+        for (; k < columns.count; ++k) {
+            const std::int64_t offset = columns.offset[k];
+            if ((u & offset) != 0) unit.addWholeColumn(columns, k, offset);
+        }
+#pragma GCC unroll 2
+        for (std::int32_t s = 0; s < sequences; ++s) {
 #pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) std::memcpy(next + u + i * lanes, &acc[i], sizeof(V));
-        if (u < summedUnits) {
+            for (std::int32_t i = 0; i < Work::kVectors; ++i) {
+                std::memcpy(steps[s].next + u + i * lanes, &unit.acc[s][i], sizeof(unit.acc[s][i]));
+            }
+            if (u < summedUnits) {
 #pragma GCC unroll 4
-            for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
+                for (std::int32_t i = 0; i < Work::kVectors; ++i) {
 #pragma GCC unroll 8
-                for (std::int32_t lane = 0; lane < lanes; ++lane) sum = sum + acc[i][lane];
+                    for (std::int32_t lane = 0; lane < lanes; ++lane) sum[s] = sum[s] + unit.acc[s][i][lane];
+                }
             }
         }
     }
-    for (std::int64_t j = summedUnits; j < summed; ++j) sum = sum + next[j];
-    return sum;
+    for (std::int32_t s = 0; s < sequences; ++s) {
+        for (std::int64_t j = summedUnits; j < summed; ++j) sum[s] = sum[s] + steps[s].next[j];
+        steps[s].sum = sum[s];
+    }
 }
 
 }  // namespace

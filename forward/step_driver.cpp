@@ -43,6 +43,7 @@ bool StepDriver::rescalesOnOneThread(const ForwardPlan& plan, bool normalize) {
 
 void StepDriver::startSequence(const ForwardPlan& sequence) {
     plan_ = &sequence;
+    pending_ = false;
     writeStepOne(sequence, column());
 }
 
@@ -67,33 +68,43 @@ bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer,
 // and handed to the observer, once step s + 1 has run, and the last step's
 // is divided at the end.
 bool StepDriver::runDividingAhead(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
-    const ForwardPlan& plan = *plan_;
-    const KernelCopy& copy = *plan.kernels;
-    const std::int32_t n = plan.states;
-    const std::int32_t summed = plan.order.place ? 0 : n;
-    const std::int64_t units = pollsHost_ ? std::int64_t{n} * (plan.symbols + 1) : 0;
-    bool divide = false;  // whether column() still waits for its divisor
-    double divisor = 1.0;
+    const KernelCopy& copy = *plan_->kernels;
+    const std::int32_t summed = plan_->order.place ? 0 : plan_->states;
+    pending_ = false;
     for (std::int32_t step = from + 1; step <= to; ++step) {
-        double* const previous = columns_[current_];
-        double* const next = columns_[1 - current_];
-        const double* weights = plan.observations + static_cast<std::int64_t>(step - 1) * plan.symbols;
-        double sum = copy.rescaledSubsetStep(plan.offsets, weights, previous, divide, divisor, next, n, summed);
-        if (summed == 0) sum = plan.order.addRows(next, 0, n, 0.0);
-        if ((units > 0 && stop_.check(units)) || stop_.stopped()) {
-            setInterrupted(*fault);
-            return false;
-        }
-        if (divide) observer.stepDone(step - 1, previous, divisor);
-        current_ = 1 - current_;
-        divide = true;
-        divisor = sum;
+        RescaledStep work = rescaledStep(step);
+        copy.rescaledSubsetSteps(plan_->offsets, &work, 1, plan_->states, summed);
+        if (!rescaledDone(step, work, observer, fault)) return false;
     }
-    if (divide) {
-        copy.divideRange(column(), 0, n, divisor);
-        observer.stepDone(to, column(), divisor);
-    }
+    finishRescaled(to, observer);
     return true;
+}
+
+RescaledStep StepDriver::rescaledStep(std::int32_t step) {
+    const double* weights = plan_->observations + static_cast<std::int64_t>(step - 1) * plan_->symbols;
+    return {weights, columns_[current_], pending_, pendingDivisor_, columns_[1 - current_], 0.0};
+}
+
+bool StepDriver::rescaledDone(std::int32_t step, const RescaledStep& done, StepObserver& observer, Fault* fault) {
+    const ForwardPlan& plan = *plan_;
+    const double sum = plan.order.place ? plan.order.addRows(done.next, 0, plan.states, 0.0) : done.sum;
+    const std::int64_t units = pollsHost_ ? std::int64_t{plan.states} * (plan.symbols + 1) : 0;
+    if ((units > 0 && stop_.check(units)) || stop_.stopped()) {
+        setInterrupted(*fault);
+        return false;
+    }
+    if (pending_) observer.stepDone(step - 1, done.previous, pendingDivisor_);
+    current_ = 1 - current_;
+    pending_ = true;
+    pendingDivisor_ = sum;
+    return true;
+}
+
+void StepDriver::finishRescaled(std::int32_t last, StepObserver& observer) {
+    if (!pending_) return;
+    plan_->kernels->divideRange(column(), 0, plan_->states, pendingDivisor_);
+    observer.stepDone(last, column(), pendingDivisor_);
+    pending_ = false;
 }
 
 // Step `step` into next from the step before in previous, a chunk at a time

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "forward/forward_recursion.hpp"
+#include "forward/kernel_copies.hpp"
 #include "kernel/interrupt.hpp"
 #include "parallel/chunk_scheduler.hpp"
 
@@ -81,6 +82,18 @@ public:
     const double* computeStep(std::int32_t step);
     void finishStep(std::int32_t step, double divisor, StepObserver& observer);
 
+    // A rescaled step of the subset layout on one thread (where
+    // rescalesOnOneThread) in parts, for a caller that runs two drivers'
+    // steps in one kernel call (KernelCopy::rescaledSubsetSteps): the
+    // kernel's work for step `step` from column(); then, with the kernel's
+    // sum, hand the step before to the observer and make the new step
+    // column()'s (false, with fault "interrupted", when Ctrl-C stops it); and
+    // once the last step has run, divide it and hand it to the observer.
+    // run() is the same parts in turn.
+    RescaledStep rescaledStep(std::int32_t step);
+    bool rescaledDone(std::int32_t step, const RescaledStep& done, StepObserver& observer, Fault* fault);
+    void finishRescaled(std::int32_t last, StepObserver& observer);
+
     // Whether the steps of plan run as run() takes rescaled steps of the
     // subset layout on one thread: then only the call's other phases use the
     // scheduler's threads.
@@ -112,6 +125,9 @@ private:
     // threads left to the call's other phases): run() takes
     // runDividingAhead.
     const bool dividesAhead_;
+    // Whether column() still waits for its divisor, pendingDivisor_.
+    bool pending_ = false;
+    double pendingDivisor_ = 1.0;
 };
 
 #endif

@@ -120,9 +120,13 @@ struct CopyOf {
                        std::int32_t first, std::int32_t last) {
         subsetStep<lanes>(offsets, weights, previous, next, first, last);
     }
-    static double rescaledSubset(const SubsetOffsets& offsets, const double* weights, double* previous, bool divide,
-                                 double previousDivisor, double* next, std::int32_t n, std::int32_t summed) {
-        return rescaledSubsetStep<lanes>(offsets, weights, previous, divide, previousDivisor, next, n, summed);
+    static void rescaledSubset(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t count, std::int32_t n,
+                               std::int32_t summed) {
+        if (count == 2) {
+            rescaledSubsetSteps<lanes, 2>(offsets, steps, n, summed);
+        } else {
+            rescaledSubsetSteps<lanes, 1>(offsets, steps, n, summed);
+        }
     }
     static void lane(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                      std::int32_t first, std::int32_t last) {
