@@ -168,9 +168,18 @@ FORWARD_INLINE void rescaledSubsetSteps(const SubsetOffsets& offsets, RescaledSt
     const std::int64_t end = (static_cast<std::int64_t>(n) + kUnit - 1) / kUnit * kUnit;
     UnitColumns<lanes, sequences> columns;
     readColumns<lanes, sequences>(offsets, steps, columns);
+    // The steps' fields as locals: a store through a column may not change them.
+    double* previous[sequences];
+    double* next[sequences];
+    double divisor[sequences];
+    bool divide[sequences];
     double sum[sequences];
     for (std::int32_t s = 0; s < sequences; ++s) {
-        if (steps[s].divide) divideUnit<lanes, kUnit>(steps[s].previous, steps[s].divisor);
+        previous[s] = steps[s].previous;
+        next[s] = steps[s].next;
+        divisor[s] = steps[s].divisor;
+        divide[s] = steps[s].divide;
+        if (divide[s]) divideUnit<lanes, kUnit>(previous[s], divisor[s]);
         sum[s] = 0.0;
     }
     const std::int64_t summedUnits = summed / kUnit * kUnit;
@@ -178,9 +187,8 @@ FORWARD_INLINE void rescaledSubsetSteps(const SubsetOffsets& offsets, RescaledSt
         Work unit;
 #pragma GCC unroll 2
         for (std::int32_t s = 0; s < sequences; ++s) {
-            const RescaledStep& step = steps[s];
-            if (step.divide && u + kUnit < end) divideUnit<lanes, kUnit>(step.previous + u + kUnit, step.divisor);
-            unit.own[s] = step.previous + u;
+            if (divide[s] && u + kUnit < end) divideUnit<lanes, kUnit>(previous[s] + u + kUnit, divisor[s]);
+            unit.own[s] = previous[s] + u;
 #pragma GCC unroll 4
             for (std::int32_t i = 0; i < Work::kVectors; ++i) {
                 std::memcpy(&unit.mine[s][i], unit.own[s] + i * lanes, sizeof(unit.mine[s][i]));
@@ -208,7 +216,7 @@ FORWARD_INLINE void rescaledSubsetSteps(const SubsetOffsets& offsets, RescaledSt
         for (std::int32_t s = 0; s < sequences; ++s) {
 #pragma GCC unroll 4
             for (std::int32_t i = 0; i < Work::kVectors; ++i) {
-                std::memcpy(steps[s].next + u + i * lanes, &unit.acc[s][i], sizeof(unit.acc[s][i]));
+                std::memcpy(next[s] + u + i * lanes, &unit.acc[s][i], sizeof(unit.acc[s][i]));
             }
             if (u < summedUnits) {
 #pragma GCC unroll 4
@@ -220,7 +228,7 @@ FORWARD_INLINE void rescaledSubsetSteps(const SubsetOffsets& offsets, RescaledSt
         }
     }
     for (std::int32_t s = 0; s < sequences; ++s) {
-        for (std::int64_t j = summedUnits; j < summed; ++j) sum[s] = sum[s] + steps[s].next[j];
+        for (std::int64_t j = summedUnits; j < summed; ++j) sum[s] = sum[s] + next[s][j];
         steps[s].sum = sum[s];
     }
 }
