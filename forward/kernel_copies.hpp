@@ -33,12 +33,14 @@ struct RescaledStep {
 struct KernelCopy {
     void (*subsetStep)(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
                        std::int32_t first, std::int32_t last);
-    void (*rescaledSubsetSteps)(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t count,
-                                std::int32_t n, std::int32_t summed);
     void (*laneStep)(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                      std::int32_t first, std::int32_t last);
     void (*divideRange)(double* column, std::int32_t first, std::int32_t last, double divisor);
     ColumnScan (*scanColumn)(const double* column, std::int32_t n, std::int32_t offset);
+    // Null in a family of kernels without it: then the driver divides and
+    // sums after each step.
+    void (*rescaledSubsetSteps)(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t count,
+                                std::int32_t n, std::int32_t summed);
 };
 
 // Each copy's kernels, null where the build has no copy for the set (a

@@ -36,7 +36,7 @@ StepDriver::StepDriver(const ForwardPlan& plan, bool normalize, CallStop& stop, 
       dividesAhead_(rescalesOnOneThread(plan, normalize)) {}
 
 bool StepDriver::rescalesOnOneThread(const ForwardPlan& plan, bool normalize) {
-    return normalize && plan.offsets.offset &&
+    return normalize && plan.offsets.offset && plan.kernels->rescaledSubsetSteps &&
            (teamSize(plan.states, kSplitStepStates, plan.threads) == 1 ||
             (plan.threads == 0 && plan.states < kSplitRescaledStates));
 }

@@ -138,7 +138,7 @@ struct CopyOf {
     static ColumnScan scan(const double* column, std::int32_t n, std::int32_t offset) {
         return scanColumn<lanes>(column, n, offset);
     }
-    static constexpr KernelCopy kernels = {subset, rescaledSubset, lane, divide, scan};
+    static constexpr KernelCopy kernels = {subset, lane, divide, scan, rescaledSubset};
 };
 
 }  // namespace
