@@ -35,7 +35,8 @@ FORWARD_INLINE void columnTerms(const UnitColumns<lanes>& columns, std::int32_t 
         if (checked && u + offset >= n) return;
         if (!checked || u + offset + kUnit <= n) {
 #pragma GCC unroll 4
-            for (std::int32_t i = 0; i < kUnitVectors; ++i) addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k]);
+            for (std::int32_t i = 0; i < kUnitVectors; ++i)
+                addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k]);
             return;
         }
 #pragma GCC unroll 4
@@ -47,7 +48,8 @@ FORWARD_INLINE void columnTerms(const UnitColumns<lanes>& columns, std::int32_t 
 #pragma GCC unroll 4
         for (std::int32_t i = 0; i < kUnitVectors; ++i) {
             if ((i & (offset / lanes)) != 0) {
-                addDerivativeTerm(part[i % kSums], forward + i * lanes - offset, forward + i * lanes, later + i * lanes);
+                addDerivativeTerm(part[i % kSums], forward + i * lanes - offset, forward + i * lanes,
+                                  later + i * lanes);
             } else if (!checked) {
                 addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k]);
             } else {

@@ -37,8 +37,8 @@ FORWARD_INLINE void load(V& v, const double* at) {
 // built from one another, each the sum of a smaller one and one more term,
 // then each takes the terms of the bits of first; else place by place.
 template <std::int32_t lanes>
-FORWARD_INLINE void ownTerms(const SubsetOffsets& offsets, const double* weights, std::int64_t first,
-                             std::int64_t end, double* own) {
+FORWARD_INLINE void ownTerms(const SubsetOffsets& offsets, const double* weights, std::int64_t first, std::int64_t end,
+                             double* own) {
     using V = typename LaneTypes<lanes>::Lanes;
     std::int64_t span = 1;
     std::int32_t low = 0;  // the columns of the bits below span

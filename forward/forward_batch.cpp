@@ -90,8 +90,7 @@ bool runLanes(const BatchPlan& batch, bool normalize, Lane* lanes, std::int32_t 
 // each step's sum runs beside the other sequence's arithmetic as well as its
 // own; each sequence's bits are those of its single call. A lane whose
 // sequence has taken its last step is divided and refilled.
-bool runPairs(const BatchPlan& batch, Lane* lanes, const ForwardResult& result, SequenceClaims& claims,
-              Fault* fault) {
+bool runPairs(const BatchPlan& batch, Lane* lanes, const ForwardResult& result, SequenceClaims& claims, Fault* fault) {
     const ForwardPlan& shared = batch.shared;
     for (;;) {
         Lane* active[2];
@@ -189,8 +188,9 @@ bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& r
     const std::int32_t workers = batchWorkers(batch);
     if (workers == 2) shared.threads = 1;
     const bool pairs = StepDriver::rescalesOnOneThread(shared, normalize) && !shared.order.place;
-    const std::int32_t lanesEach = pairs                                ? 2
-                                   : shared.states >= kSplitStepStates ? 1
+    const std::int32_t lanesEach = pairs ? 2
+                                   : shared.states >= kSplitStepStates
+                                       ? 1
                                        : static_cast<std::int32_t>(std::min<std::int64_t>(
                                              ColumnOrder::kSummedTogether, (batch.count + workers - 1) / workers));
     CallStop stop;

@@ -39,8 +39,8 @@ struct KernelCopy {
     ColumnScan (*scanColumn)(const double* column, std::int32_t n, std::int32_t offset);
     // Null in a family of kernels without it: then the driver divides and
     // sums after each step.
-    void (*rescaledSubsetSteps)(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t count,
-                                std::int32_t n, std::int32_t summed);
+    void (*rescaledSubsetSteps)(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t count, std::int32_t n,
+                                std::int32_t summed);
 };
 
 // Each copy's kernels, null where the build has no copy for the set (a

@@ -69,8 +69,9 @@ public:
     // Steps from + 1 .. to (from >= 1) from the weights of step `from` in
     // column(), calling observer.stepDone for each in order (a rescaled step
     // of the subset layout on one thread once the step after it has run,
-    // the last at the end); column() then holds step `to`. Returns false, with fault "interrupted", when Ctrl-C stops it
-    // (every thread it started has then ended).
+    // the last at the end); column() then holds step `to`. Returns false,
+    // with fault "interrupted", when Ctrl-C stops it (every thread it
+    // started has then ended).
     bool run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
 
     // A step in two halves, for drivers whose sums run side by side (see

@@ -135,47 +135,6 @@ FORWARD_INLINE void addGroup(const double* previous, double* next, const ColumnG
 FORWARD_INLINE std::int64_t smaller(std::int64_t a, std::int64_t b) { return a < b ? a : b; }
 FORWARD_INLINE std::int64_t larger(std::int64_t a, std::int64_t b) { return a < b ? b : a; }
 
-// The states [low, high) (whole units) of the step as subsetStep says, the
-// sums already begun in next when `begun` is set.
-template <std::int32_t lanes>
-FORWARD_INLINE void stepBlock(const SubsetOffsets& offsets, const double* weights, const double* previous,
-                              double* next, std::int64_t low, std::int64_t high, bool begun) {
-    using V = typename LaneTypes<lanes>::Lanes;
-    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
-    ColumnGroup group;
-    group.size = 0;
-    for (std::int32_t k = 0; k < offsets.columns; ++k) {
-        const std::int64_t offset = offsets.offset[k];
-        const double weight = weights[offsets.symbol[k]];
-        const bool wholeBlock = (low ^ (high - 1)) < offset;
-        if (wholeBlock && (low & offset) == 0) continue;
-        const bool grouped = wholeBlock || offset < kUnit;
-        const GroupKind kind = wholeBlock ? GroupKind::wholeBlock : GroupKind::smallOffsets;
-        if (group.size > 0 && (!grouped || group.kind != kind || group.size == kGroup)) {
-            addGroup<lanes>(previous, next, group, begun, low, high);
-            begun = true;
-            group.size = 0;
-        }
-        if (grouped) {
-            group.kind = kind;
-            group.offset[group.size] = offset;
-            group.weight[group.size] = weight;
-            ++group.size;
-            continue;
-        }
-        if (!begun) std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
-        begun = true;
-        for (std::int64_t run = (low & -(2 * offset)) + offset; run < high; run += 2 * offset) {
-            addTerms<V>(previous, next, offset, weight, larger(run, low), smaller(run + offset, high));
-        }
-    }
-    if (group.size > 0) {
-        addGroup<lanes>(previous, next, group, begun, low, high);
-    } else if (!begun) {
-        std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
-    }
-}
-
 }  // namespace subset_step
 
 // Step t+1 of states [first, last) into next from step t in previous;
@@ -191,10 +150,44 @@ template <std::int32_t lanes>
 FORWARD_INLINE void subsetStep(const SubsetOffsets& offsets, const double* weights, const double* previous,
                                double* next, std::int32_t first, std::int32_t last) {
     using namespace subset_step;
+    using V = typename LaneTypes<lanes>::Lanes;
     constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
     const std::int64_t end = (static_cast<std::int64_t>(last) + kUnit - 1) / kUnit * kUnit;
     for (std::int64_t low = first; low < end; low += kCacheBlock) {
-        stepBlock<lanes>(offsets, weights, previous, next, low, smaller(low + kCacheBlock, end), false);
+        const std::int64_t high = smaller(low + kCacheBlock, end);
+        bool begun = false;  // whether the block's sums have been started in next
+        ColumnGroup group;
+        group.size = 0;
+        for (std::int32_t k = 0; k < offsets.columns; ++k) {
+            const std::int64_t offset = offsets.offset[k];
+            const double weight = weights[offsets.symbol[k]];
+            const bool wholeBlock = (low ^ (high - 1)) < offset;
+            if (wholeBlock && (low & offset) == 0) continue;
+            const bool grouped = wholeBlock || offset < kUnit;
+            const GroupKind kind = wholeBlock ? GroupKind::wholeBlock : GroupKind::smallOffsets;
+            if (group.size > 0 && (!grouped || group.kind != kind || group.size == kGroup)) {
+                addGroup<lanes>(previous, next, group, begun, low, high);
+                begun = true;
+                group.size = 0;
+            }
+            if (grouped) {
+                group.kind = kind;
+                group.offset[group.size] = offset;
+                group.weight[group.size] = weight;
+                ++group.size;
+                continue;
+            }
+            if (!begun) std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
+            begun = true;
+            for (std::int64_t run = (low & -(2 * offset)) + offset; run < high; run += 2 * offset) {
+                addTerms<V>(previous, next, offset, weight, larger(run, low), smaller(run + offset, high));
+            }
+        }
+        if (group.size > 0) {
+            addGroup<lanes>(previous, next, group, begun, low, high);
+        } else if (!begun) {
+            std::memset(next + low, 0, static_cast<std::size_t>(high - low) * sizeof(double));
+        }
     }
 }
 

@@ -158,7 +158,8 @@ Outcome gradientInOrder(const StateSpace& space, const std::vector<double>& O, s
                 }
                 for (std::int32_t s = 0; s < L; ++s) derivative[s] = derivative[s] + partial[s];
             }
-            for (std::int32_t k = 0; k < K; ++k) out.dO[Q[k] + static_cast<std::size_t>(t) * L] = derivative[Q[k]] / c[t + 1];
+            for (std::int32_t k = 0; k < K; ++k)
+                out.dO[Q[k] + static_cast<std::size_t>(t) * L] = derivative[Q[k]] / c[t + 1];
             for (std::int32_t i = 0; i < n; ++i) {
                 double own = 0.0, gather = 0.0;
                 for (std::int32_t k = 0; k < K; ++k) {
