@@ -201,6 +201,9 @@ TEST_F(Gradient, MatchesTheLiteralGradientInEveryLayout) {
     // small offsets read in any order, and places whose successors lie past n.
     spaces.push_back({"all subsets of 12, offsets descending", withSymbolsReversed(allSubsets(12))});
     spaces.push_back({"first 4000 subsets of 12", allSubsets(12, 4000)});
+    // A call left to choose runs the forward steps on one thread and the
+    // backward ones on two.
+    spaces.push_back({"all subsets of 15", allSubsets(15)});
     for (const auto& [name, space] : spaces) {
         std::uniform_real_distribution<double> weight(0.0, 2.0);
         std::vector<double> random(static_cast<std::size_t>(space.n)), last(static_cast<std::size_t>(space.n), 0.0);
