@@ -1,5 +1,5 @@
 function build_modules (out_dir)
-% BUILD_MODULES  Compile the six modules with this host's own mex command.
+% BUILD_MODULES  Compile the eight modules with this host's own mex command.
 %   BUILD_MODULES puts the compiled modules and their help files in the
 %   folder build_modules_out; BUILD_MODULES (OUT_DIR) puts them in OUT_DIR.
 %   Then addpath (OUT_DIR) to use them; help (OUT_DIR) lists them.

@@ -21,7 +21,11 @@ struct BackwardStep {
     std::int32_t states;
 };
 
-// For the places [first, last) (first a multiple of kStateUnit), each place
+// The most places one call of the subset kernel takes.
+constexpr std::int64_t kBackwardPlaces = 2048;
+
+// For the places [first, last) (first a multiple of kStateUnit, at most
+// kBackwardPlaces of them), each place
 // i: Bh_t(i) = (gather + Bh_{t+1}(i) * own) / c_{t+1}, where gather adds
 // Bh_{t+1}(j) * O(Q[k], t+1) over its successors j in ascending k (then
 // row) and own the O(Q[k], t+1) of its own terms in ascending k; and into

@@ -13,23 +13,6 @@ namespace {
 // Kept columns always fit in this many bytes, however few the states.
 constexpr std::int64_t kMinimumBudget = std::int64_t{64} << 20;
 
-// w: empty, or n entries each finite and at least 0.
-bool checkFinalWeights(const ArrayView& w, std::int32_t n, Fault* fault) {
-    if (w.count == 0) return true;
-    if (w.count != n) {
-        setFault(*fault, "badFinalWeights", "w", "must hold n = %d entries, one per row of S, or none; found %lld.", n,
-                 static_cast<long long>(w.count));
-        return false;
-    }
-    for (std::int64_t j = 0; j < w.count; ++j) {
-        if (std::isfinite(w.data[j]) && w.data[j] >= 0.0) continue;
-        setFault(*fault, "badFinalWeights", "w", "entry %lld must be finite and at least 0; found %.17g.",
-                 static_cast<long long>(j + 1), w.data[j]);
-        return false;
-    }
-    return true;
-}
-
 // The successors of every place of a table read as lane terms (see
 // SuccessorTable), with symbol Q[k] for column k.
 SuccessorTable successorsOf(const ForwardInputs& in, const std::int32_t* Q, std::int32_t K, const ColumnOrder& order) {

@@ -11,6 +11,8 @@
 
 namespace {
 
+static_assert(kChunkStates <= kBackwardPlaces, "the subset kernel takes a chunk at a time");
+
 // Where the likelihood is 0 or not a number, no derivative has a value.
 void fillUndefined(const GradientPlan& plan, const GradientResult& result) {
     const double undefined = std::numeric_limits<double>::quiet_NaN();
@@ -144,10 +146,7 @@ bool gradientSequence(const GradientPlan& plan, GradientWorkspace* workspace, co
     kept.start(plan);
     driver.startSequence(fp);
     kept.stepDone(1, driver.column(), 1.0);
-    // A divisor of 0 (or not a number) leaves every later step NaN.
-    for (std::int32_t t = 2; t <= fp.stepCount && std::isfinite(kept.logScale()); ++t) {
-        if (!driver.run(t - 1, t, kept, fault)) return false;
-    }
+    if (!driver.run(1, fp.stepCount, kept, fault)) return false;
     const double weighted = std::isfinite(kept.logScale()) ? finalWeight(plan, driver.column()) : 1.0;
     *result.logLikelihood = kept.logScale() + std::log(weighted);
     if (!std::isfinite(*result.logLikelihood)) {

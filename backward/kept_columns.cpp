@@ -37,7 +37,9 @@ void KeptColumns::stepDone(std::int32_t step, const double* column, double divis
         std::memcpy(segmentColumn((step - 1) % m - 1), column, bytes);
         return;
     }
-    logScale_ = logScale_ + std::log(divisor);
+    // A divisor of 0 (or not a number) leaves every later step NaN: the log
+    // scale stays at the first that is not finite.
+    if (std::isfinite(logScale_)) logScale_ = logScale_ + std::log(divisor);
     if (!keep_) return;
     divisors_[step] = divisor;
     if ((step - 1) % m == 0) std::memcpy(keptColumn((step - 1) / m), column, bytes);

@@ -41,7 +41,8 @@ public:
     void stepDone(std::int32_t step, const double* column, double divisor) override;
 
     double divisor(std::int32_t step) const { return divisors_[step]; }
-    // ((0 + log(c_1)) + log(c_2)) + ... over the steps so far, c_1 = 1.
+    // ((0 + log(c_1)) + log(c_2)) + ... over the steps so far, c_1 = 1, up to
+    // the first step where it is not finite.
     double logScale() const { return logScale_; }
 
     // A_t (padded, in the steps' order, valid until the next call), going

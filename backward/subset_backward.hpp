@@ -9,158 +9,156 @@
 #include <cstdint>
 #include <cstring>
 
-#include "backward/backward_steps.hpp"
-#include "forward/lanes.hpp"
+#include "backward/subset_terms.hpp"
 
 namespace {
 
-// The interleave of the derivative's sums: fixed, whatever the vector width.
-constexpr std::int32_t kInterleave = 8;
-// Columns a subset table may have: its offsets are powers of two below 2^31.
-constexpr std::int32_t kMaxSubsetColumns = 31;
-
-// Places per pass over the columns for the derivative's sums: the block of
-// each column read stays in the first-level cache meanwhile.
-constexpr std::int64_t kBlock = 1024;
-
-// v from the doubles at `at` (by reference, as lanes.hpp says why).
-template <class V>
-FORWARD_INLINE void load(V& v, const double* at) {
-    std::memcpy(&v, at, sizeof v);
-}
-
-// Into part (kInterleave lanes) the terms (A_t(i - offset) + A_t(i)) *
-// Bh_{t+1}(i) of the places i in [low, high) (whole units) with the bit.
-template <std::int32_t lanes>
-FORWARD_INLINE void derivativeTerms(const BackwardStep& step, std::int64_t offset, std::int64_t low, std::int64_t high,
-                                    double* part) {
-    using V = typename LaneTypes<lanes>::Lanes;
-    using Mask = typename LaneTypes<lanes>::Mask;
-    constexpr std::int32_t kVectors = kInterleave / lanes;
-    V sum[kVectors];
-    for (std::int32_t h = 0; h < kVectors; ++h) load(sum[h], part + h * lanes);
-    Mask laneIndex;
-    setLaneIndices(laneIndex);
-    const std::int64_t step2 = offset >= kInterleave ? 2 * offset : kInterleave;
-    for (std::int64_t run = offset >= kInterleave ? (low & -(2 * offset)) + offset : low; run < high; run += step2) {
-        const std::int64_t from = run > low ? run : low;
-        const std::int64_t runEnd = offset >= kInterleave ? run + offset : run + kInterleave;
-        const std::int64_t to = runEnd < high ? runEnd : high;
-        for (std::int64_t u = from; u < to; u += kInterleave) {
-#pragma GCC unroll 2
-            for (std::int32_t h = 0; h < kVectors; ++h) {
-                const std::int64_t v = u + h * lanes;
-                V before, here, later;
-                load(before, step.forward + v - offset);
-                load(here, step.forward + v);
-                load(later, step.later + v);
-                V x = before + here;
-                x = x * later;
-                if (offset >= kInterleave) {
-                    sum[h] = sum[h] + x;
-                } else {
-                    const Mask has = ((laneIndex + h * lanes) & offset) != 0;
-                    sum[h] = has ? sum[h] + x : sum[h];
-                }
-            }
-        }
-    }
-    for (std::int32_t h = 0; h < kVectors; ++h) std::memcpy(part + h * lanes, &sum[h], sizeof(V));
-}
-
-// Bh_t of the places of whole units of kUnitVectors vectors in [low, high)
-// (high <= n): each lane's own weights and gathered terms in registers over
-// the columns, the vectors of a unit on chains of their own.
-constexpr std::int32_t kUnitVectors = 4;
-template <std::int32_t lanes>
-FORWARD_INLINE void adjointTerms(const SubsetOffsets& offsets, const BackwardStep& step, std::int64_t low,
-                                 std::int64_t high) {
-    using V = typename LaneTypes<lanes>::Lanes;
+// Column k's terms for the unit at u (places in registers: gather), its
+// derivative's into part; with `checked`, only successors below n count.
+template <std::int32_t lanes, bool checked, class V>
+FORWARD_INLINE void columnTerms(const UnitColumns<lanes>& columns, std::int32_t k, std::int64_t u, std::int64_t n,
+                                const double* forward, const double* later, V* gather, V* part) {
     using Mask = typename LaneTypes<lanes>::Mask;
     constexpr std::int64_t kUnit = kUnitVectors * lanes;
+    constexpr std::int32_t kSums = kInterleave / lanes;
+    const std::int64_t offset = columns.offset[k];
+    const double* successor = later + offset;
     Mask laneIndex;
     setLaneIndices(laneIndex);
-    const std::int64_t n = step.states;
-    for (std::int64_t u = low; u < high; u += kUnit) {
-        V own[kUnitVectors] = {}, gather[kUnitVectors] = {};
-        for (std::int32_t k = 0; k < offsets.columns; ++k) {
-            const std::int64_t offset = offsets.offset[k];
-            const double weight = step.weights[offsets.symbol[k]];
-            if (offset >= kUnit && (u & offset) != 0) {  // the bit in every place of the unit
+    if (offset >= kUnit && (u & offset) != 0) {  // every place of the unit has the bit
+        const double* predecessor = forward - offset;
 #pragma GCC unroll 4
-                for (std::int32_t i = 0; i < kUnitVectors; ++i) own[i] = own[i] + weight;
-                continue;
-            }
-            if (offset >= kUnit && u + offset >= n) continue;
-            const bool uniform = offset >= kUnit && u + offset + kUnit <= n;
+        for (std::int32_t i = 0; i < kUnitVectors; ++i) {
+            addDerivativeTerm(part[i % kSums], predecessor + i * lanes, forward + i * lanes, later + i * lanes);
+        }
+    } else if (offset >= kUnit) {  // no place of the unit has it
+        if (checked && u + offset >= n) return;
+        if (!checked || u + offset + kUnit <= n) {
 #pragma GCC unroll 4
-            for (std::int32_t i = 0; i < kUnitVectors; ++i) {
-                const std::int64_t v = u + i * lanes;
-                const Mask place = laneIndex + v;
-                V next;
-                load(next, step.later + v + offset);
-                V y = next * weight;
-                if (uniform) {
-                    gather[i] = gather[i] + y;
-                    continue;
-                }
-                const Mask has = (place & offset) != 0;
-                own[i] = has ? own[i] + weight : own[i];
-                gather[i] = (has == 0) & (place + offset < n) ? gather[i] + y : gather[i];
-            }
+            for (std::int32_t i = 0; i < kUnitVectors; ++i)
+                addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k]);
+            return;
         }
 #pragma GCC unroll 4
         for (std::int32_t i = 0; i < kUnitVectors; ++i) {
-            V later;
-            load(later, step.later + u + i * lanes);
-            V b = later * own[i];
+            const Mask inColumn = laneIndex + (u + i * lanes + offset) < n;
+            addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k], inColumn);
+        }
+    } else if (offset >= lanes) {  // a vector's places have the bit or not
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kUnitVectors; ++i) {
+            if ((i & (offset / lanes)) != 0) {
+                addDerivativeTerm(part[i % kSums], forward + i * lanes - offset, forward + i * lanes,
+                                  later + i * lanes);
+            } else if (!checked) {
+                addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k]);
+            } else {
+                const Mask inColumn = laneIndex + (u + i * lanes + offset) < n;
+                addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k], inColumn);
+            }
+        }
+    } else {
+        const Mask has = (laneIndex & offset) != 0;
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kUnitVectors; ++i) {
+            addDerivativeTerm(part[i % kSums], forward + i * lanes - offset, forward + i * lanes, later + i * lanes,
+                              has);
+            Mask lacks = has == 0;
+            if (checked) lacks &= laneIndex + (u + i * lanes + offset) < n;
+            addSuccessorTerm(gather[i], successor + i * lanes, columns.weight[k], lacks);
+        }
+    }
+}
+
+// The whole units of [from, to): each unit's places in registers over the
+// columns in ascending k, gathering its successors' terms where a place
+// lacks the bit of a column and adding its term of the derivative where it
+// has it; then Bh_t of its places. `checked` where some successor may lie
+// past n.
+template <std::int32_t lanes, bool checked>
+FORWARD_INLINE void unitsBackward(const UnitColumns<lanes>& columns, const BackwardStep& step, std::int64_t from,
+                                  std::int64_t to, const double* own,
+                                  typename LaneTypes<lanes>::Lanes (*part)[kInterleave / lanes]) {
+    using V = typename LaneTypes<lanes>::Lanes;
+    constexpr std::int64_t kUnit = kUnitVectors * lanes;
+    // The step's columns as locals: stores through earlier cannot change them.
+    const double* const forwardColumn = step.forward;
+    const double* const laterColumn = step.later;
+    double* const earlierColumn = step.earlier;
+    const double divisor = step.divisor;
+    const std::int64_t n = step.states;
+    for (std::int64_t u = from; u < to; u += kUnit) {
+        V gather[kUnitVectors];
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kUnitVectors; ++i) gather[i] = V{};
+        const double* forward = forwardColumn + u;
+        const double* later = laterColumn + u;
+        // A_t comes from the forward sweep long before, far out of cache: the
+        // lines a cache block ahead of the unit, which every later read of
+        // it follows.
+        for (std::int32_t line = 0; line < kUnit; line += kLineDoubles) {
+            __builtin_prefetch(forward + kPrefetchAhead + line);
+        }
+        std::int32_t k = 0;
+        if (columns.small > 0 && (!checked || u + 2 * kUnit <= n)) {
+            constexpr std::size_t kSmall = lanes == 8 ? 5 : 4;  // log2 of a unit
+            static_assert(std::int64_t{1} << kSmall == kUnit, "the small columns fill a unit");
+            smallColumnsTerms<lanes>(columns, forward, later, gather, part, std::make_index_sequence<kSmall>{});
+            k = columns.small;
+        }
+        for (; k < columns.count; ++k) columnTerms<lanes, checked>(columns, k, u, n, forward, later, gather, part[k]);
+#pragma GCC unroll 4
+        for (std::int32_t i = 0; i < kUnitVectors; ++i) {
+            V mine, b;
+            load(mine, own + (u - from) + i * lanes);
+            load(b, later + i * lanes);
+            b = b * mine;
             b = gather[i] + b;
-            b = b / step.divisor;
-            std::memcpy(step.earlier + u + i * lanes, &b, sizeof b);
+            b = b / divisor;
+            std::memcpy(earlierColumn + u + i * lanes, &b, sizeof b);
         }
     }
 }
 
-// One place's terms, as the vector loops form them lane by lane: the places
-// past the last whole unit of either loop.
-FORWARD_INLINE void placeTerms(const SubsetOffsets& offsets, const BackwardStep& step, std::int64_t i,
-                               double (*part)[kInterleave], bool adjoint) {
-    double own = 0.0, gather = 0.0;
-    for (std::int32_t k = 0; k < offsets.columns; ++k) {
-        const std::int64_t offset = offsets.offset[k];
-        const double weight = step.weights[offsets.symbol[k]];
-        if (i & offset) {
-            own = own + weight;
-            double x = step.forward[i - offset];
-            x = x + step.forward[i];
-            x = x * step.later[i];
-            if (part) part[k][i % kInterleave] = part[k][i % kInterleave] + x;
-        } else if (i + offset < step.states) {
-            gather = gather + step.later[i + offset] * weight;
-        }
-    }
-    if (adjoint) step.earlier[i] = (gather + step.later[i] * own) / step.divisor;
-}
-
+// The places [first, end) (end <= n) of the step: its whole units, then the
+// places after them one at a time.
 template <std::int32_t lanes>
 FORWARD_INLINE void subsetBackward(const SubsetOffsets& offsets, const BackwardStep& step, std::int32_t first,
                                    std::int32_t last, double* partial) {
+    using V = typename LaneTypes<lanes>::Lanes;
+    constexpr std::int64_t kUnit = kUnitVectors * lanes;
+    constexpr std::int32_t kSums = kInterleave / lanes;
     const std::int32_t K = offsets.columns;
-    const std::int64_t end = last < step.states ? last : step.states;
-    const std::int64_t units = first + (end - first) / kInterleave * kInterleave;
-    const std::int64_t vectors = first + (end - first) / (kUnitVectors * lanes) * (kUnitVectors * lanes);
-    double part[kMaxSubsetColumns][kInterleave] = {};
-    for (std::int64_t low = first; low < units; low += kBlock) {
-        const std::int64_t high = low + kBlock < units ? low + kBlock : units;
-        for (std::int32_t k = 0; k < K; ++k) derivativeTerms<lanes>(step, offsets.offset[k], low, high, part[k]);
+    const std::int64_t n = step.states;
+    const std::int64_t end = last < n ? last : n;
+    const std::int64_t units = first + (end - first) / kUnit * kUnit;
+    double own[kBackwardPlaces];
+    ownTerms<lanes>(offsets, step.weights, first, end, own);
+    UnitColumns<lanes> columns;
+    columns.count = K;
+    columns.small = 0;
+    bool fullTable = true;  // every successor of a place is a place
+    for (std::int32_t k = 0; k < K; ++k) {
+        columns.offset[k] = offsets.offset[k];
+        columns.weight[k] = V{} + step.weights[offsets.symbol[k]];
+        if ((n & offsets.offset[k]) != 0 || n % (2 * offsets.offset[k]) != 0) fullTable = false;
+        if (columns.small == k && offsets.offset[k] == std::int64_t{1} << k && 2 * offsets.offset[k] <= kUnit) {
+            columns.small = k + 1;
+        }
     }
-    adjointTerms<lanes>(offsets, step, first, vectors);
-    for (std::int64_t i = vectors < units ? vectors : units; i < end; ++i) {
-        placeTerms(offsets, step, i, i >= units ? part : nullptr, i >= vectors);
+    if ((std::int64_t{1} << columns.small) != kUnit) columns.small = 0;
+    V part[kMaxSubsetColumns][kSums] = {};
+    if (fullTable) {
+        unitsBackward<lanes, false>(columns, step, first, units, own, part);
+    } else {
+        unitsBackward<lanes, true>(columns, step, first, units, own, part);
     }
+    double tail[kMaxSubsetColumns][kInterleave];
+    for (std::int32_t k = 0; k < K; ++k) std::memcpy(tail[k], part[k], sizeof tail[k]);
+    for (std::int64_t i = units; i < end; ++i) placeTerms(offsets, step, i, tail);
     for (std::int32_t k = 0; k < K; ++k) {
         double sum = 0.0;
-        for (std::int32_t lane = 0; lane < kInterleave; ++lane) sum = sum + part[k][lane];
+        for (std::int32_t lane = 0; lane < kInterleave; ++lane) sum = sum + tail[k][lane];
         double& into = partial[offsets.symbol[k]];
         into = into + sum;
     }

@@ -8,12 +8,8 @@
 ##
 ## bench_octave.m runs it last.
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time
-module_dir = getenv ("MEX_MODULE_DIR");
-if (isempty (module_dir))
-  module_dir = fullfile (fileparts (mfilename ("fullpath")), "..", "build", "octave");
-endif
-addpath (module_dir);
+addpath (fileparts (mfilename ("fullpath")));  # best_time, add_module_dir
+add_module_dir ();
 
 function set_threads (value)
   if (isempty (value))

@@ -6,12 +6,8 @@
 ##
 ##   MEX_MODULE_DIR=build/octave octave-cli --no-history bench/bench_families.m
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time
-module_dir = getenv ("MEX_MODULE_DIR");
-if (isempty (module_dir))
-  module_dir = fullfile (fileparts (mfilename ("fullpath")), "..", "build", "octave");
-endif
-addpath (module_dir);
+addpath (fileparts (mfilename ("fullpath")));  # best_time, add_module_dir
+add_module_dir ();
 
 [S, P] = all_subsets (20);
 check = best_time (@() check_family (S, P), 10);

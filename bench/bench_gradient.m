@@ -8,7 +8,7 @@
 ##
 ##   MEX_MODULE_DIR=build/octave octave-cli --no-history bench/bench_gradient.m
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows
+addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows, add_module_dir
 
 ## The forward recursion keeping every rescaled column, then the backward
 ## pass, each step one vectorised update per symbol of the last state.
@@ -54,11 +54,7 @@ function gradient_call (T, O, S, P)
   [~, ~] = Zellmor_grad_mex (T, O, S, P);
 endfunction
 
-module_dir = getenv ("MEX_MODULE_DIR");
-if (isempty (module_dir))
-  module_dir = fullfile (fileparts (mfilename ("fullpath")), "..", "build", "octave");
-endif
-addpath (module_dir);
+add_module_dir ();
 budget = 2;
 
 status_kb = @(field) sscanf (regexp (fileread ("/proc/self/status"), [field ':\s*(\d+)'], "tokens"){1}{1}, "%d");

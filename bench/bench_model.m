@@ -7,11 +7,8 @@
 ## iteration in those calls.
 ##
 ##   MEX_MODULE_DIR=build/octave octave-cli --no-history bench/bench_model.m
-module_dir = getenv ("MEX_MODULE_DIR");
-if (isempty (module_dir))
-  module_dir = fullfile (fileparts (mfilename ("fullpath")), "..", "build", "octave");
-endif
-addpath (module_dir);
+addpath (fileparts (mfilename ("fullpath")));  # add_module_dir
+add_module_dir ();
 
 L = 8;
 T = 100;

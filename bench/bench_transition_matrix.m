@@ -9,13 +9,9 @@
 ##
 ##   MEX_MODULE_DIR=build/octave octave-cli --no-history bench/bench_transition_matrix.m
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time
+addpath (fileparts (mfilename ("fullpath")));  # best_time, add_module_dir
 
-module_dir = getenv ("MEX_MODULE_DIR");
-if (isempty (module_dir))
-  module_dir = fullfile (fileparts (mfilename ("fullpath")), "..", "build", "octave");
-endif
-addpath (module_dir);
+add_module_dir ();
 budget = 3;
 
 status_kb = @(field) sscanf (regexp (fileread ("/proc/self/status"), [field ':\s*(\d+)'], "tokens"){1}{1}, "%d");

@@ -138,6 +138,37 @@ static_assert(sizeof kGradientRejections / sizeof kGradientRejections[0] ==
 inline constexpr Module kZellmorGrad = {"Zellmor_grad_mex", kGradientInputs, kGradientOutputs, kCallRejections,
                                         kGradientRejections};
 
+// The forward modules' first four inputs, then w.
+inline constexpr Input kPathInputs[] = {
+    kForwardInputs[kStepCountSlot],
+    kForwardInputs[kObservationsSlot],
+    kForwardInputs[kMembershipSlot],
+    kForwardInputs[kPredecessorsSlot],
+    kGradientInputs[kFinalWeightsSlot],
+};
+inline constexpr Output kPathOutputs[] = {{"logp", "the log of the most likely path's weight"},
+                                          {"symbols", "the path's symbols, step by step"},
+                                          {"states", "the rows of S the path passes through"}};
+// The forward recursion's rejections but for the steps it does not take,
+// then those of the weights.
+inline constexpr Rejection kPathRejections[] = {
+    kForwardRejections[0],
+    kForwardRejections[1],
+    kForwardRejections[2],
+    kForwardRejections[3],
+    kForwardRejections[4],
+    kForwardRejections[5],
+    kForwardRejections[6],
+    kForwardRejections[7],
+    kForwardRejections[8],
+    kForwardRejections[9],
+    {"negativeWeight", "an entry of O among the L x T read is negative or NaN"},
+    {"infiniteWeight", "an entry of O among the L x T read is Inf"},
+    kGradientRejections[11],
+};
+inline constexpr Module kZellmorPath = {"Zellmor_path_mex", kPathInputs, kPathOutputs, kCallRejections,
+                                        kPathRejections};
+
 inline constexpr Input kCountInputs[] = {
     {"unused", nullptr, InputKind::Unread},
     {"S", "the membership matrix", InputKind::Numbers},
@@ -215,8 +246,8 @@ inline constexpr Rejection kStatesAssemblyRejections[] = {
 inline constexpr Module kQuivaneStates = {"Quivane_states_mex", kStatesAssemblyInputs, kStatesAssemblyOutputs,
                                           kCallRejections, kStatesAssemblyRejections};
 
-inline constexpr const Module* kModules[] = {&kZellmor,     &kZellmorRaw, &kZellmorGrad,  &kOrteskCount,
-                                             &kOrteskSlots, &kQuivane,    &kQuivaneStates};
+inline constexpr const Module* kModules[] = {&kZellmor,     &kZellmorRaw,  &kZellmorGrad, &kZellmorPath,
+                                             &kOrteskCount, &kOrteskSlots, &kQuivane,     &kQuivaneStates};
 
 }  // namespace contract
 

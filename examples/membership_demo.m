@@ -1,4 +1,4 @@
-% membership_demo.m  A first tour of the six modules and the model they serve.
+% membership_demo.m  A first tour of the eight modules and the model they serve.
 %
 %   octave-cli --no-history examples/membership_demo.m
 %

@@ -85,6 +85,35 @@ bool runLanes(const BatchPlan& batch, bool normalize, Lane* lanes, std::int32_t 
     }
 }
 
+// Runs the sequences this thread claims two at a time, the rescaled steps
+// of both in one kernel call (one where a single sequence is left), so that
+// each step's sum runs beside the other sequence's arithmetic as well as its
+// own; each sequence's bits are those of its single call. A lane whose
+// sequence has taken its last step is divided and refilled.
+bool runPairs(const BatchPlan& batch, Lane* lanes, const ForwardResult& result, SequenceClaims& claims, Fault* fault) {
+    const ForwardPlan& shared = batch.shared;
+    for (;;) {
+        Lane* active[2];
+        RescaledStep work[2];
+        std::int32_t running = 0;
+        for (std::int32_t i = 0; i < 2; ++i) {
+            Lane& lane = lanes[i];
+            while ((!lane.busy || lane.step == lane.plan.lastStep) && startLane(batch, lane, result, claims)) {
+            }
+            if (!lane.busy || lane.step == lane.plan.lastStep) continue;
+            work[running] = lane.driver->rescaledStep(lane.step + 1);
+            active[running++] = &lane;
+        }
+        if (running == 0) return true;
+        shared.kernels->rescaledSubsetSteps(shared.offsets, work, running, shared.states, shared.states);
+        for (std::int32_t i = 0; i < running; ++i) {
+            Lane& lane = *active[i];
+            if (!lane.driver->rescaledDone(++lane.step, work[i], *lane.recorder, fault)) return false;
+            if (lane.step == lane.plan.lastStep) lane.driver->finishRescaled(lane.step, *lane.recorder);
+        }
+    }
+}
+
 }  // namespace
 
 bool planBatch(const BatchInputs& in, const ForwardOptions& options, BatchPlan* plan, Fault* fault) {
@@ -161,12 +190,15 @@ std::int32_t batchWorkers(const BatchPlan& batch) {
 
 bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& result, Fault* fault) {
     // Each thread's drivers are made here, where host scratch may be taken;
-    // on two threads each runs its sequences on one. Where a step is split
-    // between threads instead, one lane runs a sequence at a time.
+    // on two threads each runs its sequences on one. Rescaled steps of the
+    // subset layout on one thread run two sequences at a time; where a step
+    // is split between threads instead, one lane runs a sequence at a time.
     ForwardPlan shared = batch.shared;
     const std::int32_t workers = batchWorkers(batch);
     if (workers == 2) shared.threads = 1;
-    const std::int32_t lanesEach = shared.states >= kSplitStepStates
+    const bool pairs = StepDriver::rescalesOnOneThread(shared, normalize) && !shared.order.place;
+    const std::int32_t lanesEach = pairs ? 2
+                                   : shared.states >= kSplitStepStates
                                        ? 1
                                        : static_cast<std::int32_t>(std::min<std::int64_t>(
                                              ColumnOrder::kSummedTogether, (batch.count + workers - 1) / workers));
@@ -178,6 +210,7 @@ bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& r
     SequenceClaims claims(batch.count);
     Fault stopped[2];
     if (runWorkers(workers, stop, [&](std::int32_t w) {
+            if (pairs) return runPairs(batch, lanes[w], result, claims, &stopped[w]);
             return runLanes(batch, normalize, lanes[w], lanesEach, result, claims, &stopped[w]);
         })) {
         return true;

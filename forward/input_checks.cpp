@@ -1,6 +1,7 @@
 #include "forward/input_checks.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include "arrays/column_major.hpp"
 #include "forward/input_shapes.hpp"
@@ -85,4 +86,20 @@ bool checkPredecessorCount(const ForwardInputs& in, std::int32_t K, Fault* fault
              "%lld.",
              static_cast<long long>(needed), n, K, static_cast<long long>(in.predecessors.count));
     return false;
+}
+
+bool checkFinalWeights(const ArrayView& w, std::int32_t n, Fault* fault) {
+    if (w.count == 0) return true;
+    if (w.count != n) {
+        setFault(*fault, "badFinalWeights", "w", "must hold n = %d entries, one per row of S, or none; found %lld.", n,
+                 static_cast<long long>(w.count));
+        return false;
+    }
+    for (std::int64_t j = 0; j < w.count; ++j) {
+        if (std::isfinite(w.data[j]) && w.data[j] >= 0.0) continue;
+        setFault(*fault, "badFinalWeights", "w", "entry %lld must be finite and at least 0; found %.17g.",
+                 static_cast<long long>(j + 1), w.data[j]);
+        return false;
+    }
+    return true;
 }

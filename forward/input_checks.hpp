@@ -31,4 +31,8 @@ bool lastStateSymbolCount(const ForwardInputs& in, std::int32_t* K, Fault* fault
 // Whether P holds the n x K entries the steps read.
 bool checkPredecessorCount(const ForwardInputs& in, std::int32_t K, Fault* fault);
 
+// w, the final-state weights: none, or n entries each finite and at least
+// 0 ("badFinalWeights").
+bool checkFinalWeights(const ArrayView& w, std::int32_t n, Fault* fault);
+
 #endif

@@ -15,8 +15,21 @@ struct ColumnScan {
     bool subsetLayout;  // entry j is j - offset + 1 where j has the bit offset, -1 elsewhere
 };
 
-// One copy's kernels, whose contracts are those of forward/subset_step.hpp
-// and forward/table_kernels.hpp.
+// A rescaled step of one sequence in the subset layout, as the kernels take
+// it: step t+1 from step t in previous into next (padded columns), previous
+// first divided by divisor where divide is set; sum is written.
+struct RescaledStep {
+    const double* weights;  // O(:, t+1)
+    double* previous;
+    bool divide;
+    double divisor;
+    double* next;
+    double sum;  // of next over the places [0, summed), ascending from 0.0
+};
+
+// One copy's kernels, whose contracts are those of forward/subset_step.hpp,
+// forward/rescaled_step.hpp (for one or two steps at once) and
+// forward/table_kernels.hpp.
 struct KernelCopy {
     void (*subsetStep)(const SubsetOffsets& offsets, const double* weights, const double* previous, double* next,
                        std::int32_t first, std::int32_t last);
@@ -24,6 +37,10 @@ struct KernelCopy {
                      std::int32_t first, std::int32_t last);
     void (*divideRange)(double* column, std::int32_t first, std::int32_t last, double divisor);
     ColumnScan (*scanColumn)(const double* column, std::int32_t n, std::int32_t offset);
+    // Null in a family of kernels without it: then the driver divides and
+    // sums after each step.
+    void (*rescaledSubsetSteps)(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t count, std::int32_t n,
+                                std::int32_t summed);
 };
 
 // Each copy's kernels, null where the build has no copy for the set (a

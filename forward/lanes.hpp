@@ -12,6 +12,8 @@
 // The widest vectors any copy takes: what columns are padded for.
 constexpr std::int32_t kMaxLanes = 8;
 
+typedef double Lanes2 __attribute__((vector_size(2 * sizeof(double))));
+typedef std::int64_t LaneMask2 __attribute__((vector_size(2 * sizeof(double))));
 typedef double Lanes4 __attribute__((vector_size(4 * sizeof(double))));
 typedef std::int64_t LaneMask4 __attribute__((vector_size(4 * sizeof(double))));
 typedef double Lanes8 __attribute__((vector_size(8 * sizeof(double))));
@@ -19,6 +21,11 @@ typedef std::int64_t LaneMask8 __attribute__((vector_size(8 * sizeof(double))));
 
 template <std::int32_t lanes>
 struct LaneTypes;
+template <>
+struct LaneTypes<2> {
+    using Lanes = Lanes2;
+    using Mask = LaneMask2;
+};
 template <>
 struct LaneTypes<4> {
     using Lanes = Lanes4;

@@ -32,14 +32,23 @@ StepDriver::StepDriver(const ForwardPlan& plan, bool normalize, CallStop& stop, 
       columns_{newPaddedColumn(plan.states), newPaddedColumn(plan.states)},
       scheduler_(chunkCount(plan.states), teamSize(plan.states, kSplitStepStates, plan.threads)),
       stop_(stop),
-      pollsHost_(onCallingThread) {}
+      pollsHost_(onCallingThread),
+      dividesAhead_(rescalesOnOneThread(plan, normalize)) {}
+
+bool StepDriver::rescalesOnOneThread(const ForwardPlan& plan, bool normalize) {
+    return normalize && plan.offsets.offset && plan.kernels->rescaledSubsetSteps &&
+           (teamSize(plan.states, kSplitStepStates, plan.threads) == 1 ||
+            (plan.threads == 0 && plan.states < kSplitRescaledStates));
+}
 
 void StepDriver::startSequence(const ForwardPlan& sequence) {
     plan_ = &sequence;
+    pending_ = false;
     writeStepOne(sequence, column());
 }
 
 bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
+    if (dividesAhead_ && !replacement_) return runDividingAhead(from, to, observer, fault);
     for (std::int32_t step = from + 1; step <= to; ++step) {
         double* const next = columns_[1 - current_];
         const double divisor = advance(step, columns_[current_], next, normalize_);
@@ -51,6 +60,51 @@ bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer,
         observer.stepDone(step, next, divisor);
     }
     return true;
+}
+
+// Each step divides the column before it by its divisor as it reads it, a
+// unit of states ahead, and sums its own places beside its arithmetic where
+// they are the rows (else after it, in row order): step s's column is final,
+// and handed to the observer, once step s + 1 has run, and the last step's
+// is divided at the end.
+bool StepDriver::runDividingAhead(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
+    const KernelCopy& copy = *plan_->kernels;
+    const std::int32_t summed = plan_->order.place ? 0 : plan_->states;
+    pending_ = false;
+    for (std::int32_t step = from + 1; step <= to; ++step) {
+        RescaledStep work = rescaledStep(step);
+        copy.rescaledSubsetSteps(plan_->offsets, &work, 1, plan_->states, summed);
+        if (!rescaledDone(step, work, observer, fault)) return false;
+    }
+    finishRescaled(to, observer);
+    return true;
+}
+
+RescaledStep StepDriver::rescaledStep(std::int32_t step) {
+    const double* weights = plan_->observations + static_cast<std::int64_t>(step - 1) * plan_->symbols;
+    return {weights, columns_[current_], pending_, pendingDivisor_, columns_[1 - current_], 0.0};
+}
+
+bool StepDriver::rescaledDone(std::int32_t step, const RescaledStep& done, StepObserver& observer, Fault* fault) {
+    const ForwardPlan& plan = *plan_;
+    const double sum = plan.order.place ? plan.order.addRows(done.next, 0, plan.states, 0.0) : done.sum;
+    const std::int64_t units = pollsHost_ ? std::int64_t{plan.states} * (plan.symbols + 1) : 0;
+    if ((units > 0 && stop_.check(units)) || stop_.stopped()) {
+        setInterrupted(*fault);
+        return false;
+    }
+    if (pending_) observer.stepDone(step - 1, done.previous, pendingDivisor_);
+    current_ = 1 - current_;
+    pending_ = true;
+    pendingDivisor_ = sum;
+    return true;
+}
+
+void StepDriver::finishRescaled(std::int32_t last, StepObserver& observer) {
+    if (!pending_) return;
+    plan_->kernels->divideRange(column(), 0, plan_->states, pendingDivisor_);
+    observer.stepDone(last, column(), pendingDivisor_);
+    pending_ = false;
 }
 
 // Step `step` into next from the step before in previous, a chunk at a time
@@ -70,10 +124,15 @@ double StepDriver::advance(std::int32_t step, const double* previous, double* ne
         double sum = 0.0;
     } accumulator;
     ChunkScheduler::Phase phase;
-    phase.work = [&plan, stop, step, previous, next](std::int32_t chunk) {
+    const ChunkStep* const replacement = replacement_;
+    phase.work = [&plan, stop, step, previous, next, replacement](std::int32_t chunk) {
         if (stop->seen.load(std::memory_order_relaxed)) return;
         const StateRange states = statesOf(chunk, plan.states);
-        forwardStep(plan, step, previous, next, states.first, states.last);
+        if (replacement) {
+            replacement->step(step, previous, next, states.first, states.last);
+        } else {
+            forwardStep(plan, step, previous, next, states.first, states.last);
+        }
     };
     // Off the calling thread, no work is counted, so the host's flag is
     // never read there.

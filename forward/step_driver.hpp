@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "forward/forward_recursion.hpp"
+#include "forward/kernel_copies.hpp"
 #include "kernel/interrupt.hpp"
 #include "parallel/chunk_scheduler.hpp"
 
@@ -18,6 +19,12 @@
 // 14) the rescaled step gained 1.2x at best while the raw one ran slower on
 // two threads than on one in Octave; from 32768 on both gain.
 constexpr std::int64_t kSplitStepStates = 1 << 15;
+
+// A rescaled step of the subset layout, summing beside its arithmetic on one
+// thread, ran faster than the same step split between two threads (which
+// pass its sum between them) up to 65536 states, and slower from 262144 on:
+// it is split from this many states on where a call is left to choose.
+constexpr std::int64_t kSplitRescaledStates = 1 << 17;
 
 class StepObserver {
 public:
@@ -40,6 +47,19 @@ inline std::int32_t chunkCount(std::int32_t states) {
     return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
 }
 
+// A kernel of another recursion over the same states and table, run in the
+// driver's chunks, threads and Ctrl-C polling in place of the recursion's
+// step (the most likely path's max-product step): writes step `step` of the
+// places [first, last) of next from previous, as forwardStep does.
+class ChunkStep {
+public:
+    virtual void step(std::int32_t step, const double* previous, double* next, std::int32_t first,
+                      std::int32_t last) const = 0;
+
+protected:
+    ~ChunkStep() = default;
+};
+
 class StepDriver {
 public:
     // Steps of plan (n >= 1), each rescaled to sum 1 when normalize is set:
@@ -60,9 +80,11 @@ public:
     void startSequence(const ForwardPlan& sequence);
 
     // Steps from + 1 .. to (from >= 1) from the weights of step `from` in
-    // column(), calling observer.stepDone after each; column() then holds
-    // step `to`. Returns false, with fault "interrupted", when Ctrl-C stops it
-    // (every thread it started has then ended).
+    // column(), calling observer.stepDone for each in order (a rescaled step
+    // of the subset layout on one thread once the step after it has run,
+    // the last at the end); column() then holds step `to`. Returns false,
+    // with fault "interrupted", when Ctrl-C stops it (every thread it
+    // started has then ended).
     bool run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
 
     // A step in two halves, for drivers whose sums run side by side (see
@@ -74,6 +96,27 @@ public:
     const double* computeStep(std::int32_t step);
     void finishStep(std::int32_t step, double divisor, StepObserver& observer);
 
+    // Runs kernel's step in place of the recursion's from the next run on
+    // (null: the recursion's own); the kernel outlives those runs.
+    void replaceStep(const ChunkStep* kernel) { replacement_ = kernel; }
+
+    // A rescaled step of the subset layout on one thread (where
+    // rescalesOnOneThread) in parts, for a caller that runs two drivers'
+    // steps in one kernel call (KernelCopy::rescaledSubsetSteps): the
+    // kernel's work for step `step` from column(); then, with the kernel's
+    // sum, hand the step before to the observer and make the new step
+    // column()'s (false, with fault "interrupted", when Ctrl-C stops it); and
+    // once the last step has run, divide it and hand it to the observer.
+    // run() is the same parts in turn.
+    RescaledStep rescaledStep(std::int32_t step);
+    bool rescaledDone(std::int32_t step, const RescaledStep& done, StepObserver& observer, Fault* fault);
+    void finishRescaled(std::int32_t last, StepObserver& observer);
+
+    // Whether the steps of plan run as run() takes rescaled steps of the
+    // subset layout on one thread: then only the call's other phases use the
+    // scheduler's threads.
+    static bool rescalesOnOneThread(const ForwardPlan& plan, bool normalize);
+
     // The threads the steps run on, chunkCount(states) chunks a phase, for
     // other phases of the call between runs.
     ChunkScheduler& scheduler() { return scheduler_; }
@@ -84,10 +127,12 @@ public:
     bool pollsHost() const { return pollsHost_; }
 
 private:
+    bool runDividingAhead(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault);
     double advance(std::int32_t step, const double* previous, double* next, bool rescale);
     void divide(double* column, double divisor);
 
     const ForwardPlan* plan_;
+    const ChunkStep* replacement_ = nullptr;
     const bool normalize_;
     double* columns_[2];
     std::int32_t current_ = 0;
@@ -95,6 +140,13 @@ private:
     CallStop ownStop_;
     CallStop& stop_;
     const bool pollsHost_;
+    // Rescaled steps of the subset layout on one thread (the scheduler's
+    // threads left to the call's other phases): run() takes
+    // runDividingAhead.
+    const bool dividesAhead_;
+    // Whether column() still waits for its divisor, pendingDivisor_.
+    bool pending_ = false;
+    double pendingDivisor_ = 1.0;
 };
 
 #endif

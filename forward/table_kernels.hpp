@@ -11,6 +11,7 @@
 #include "forward/forward_recursion.hpp"
 #include "forward/kernel_copies.hpp"
 #include "forward/lanes.hpp"
+#include "forward/rescaled_step.hpp"
 #include "forward/subset_step.hpp"
 
 namespace {
@@ -119,6 +120,14 @@ struct CopyOf {
                        std::int32_t first, std::int32_t last) {
         subsetStep<lanes>(offsets, weights, previous, next, first, last);
     }
+    static void rescaledSubset(const SubsetOffsets& offsets, RescaledStep* steps, std::int32_t count, std::int32_t n,
+                               std::int32_t summed) {
+        if (count == 2) {
+            rescaledSubsetSteps<lanes, 2>(offsets, steps, n, summed);
+        } else {
+            rescaledSubsetSteps<lanes, 1>(offsets, steps, n, summed);
+        }
+    }
     static void lane(const LaneTerms& terms, const double* weights, const double* previous, double* next,
                      std::int32_t first, std::int32_t last) {
         laneStep(terms, weights, previous, next, first, last);
@@ -129,7 +138,7 @@ struct CopyOf {
     static ColumnScan scan(const double* column, std::int32_t n, std::int32_t offset) {
         return scanColumn<lanes>(column, n, offset);
     }
-    static constexpr KernelCopy kernels = {subset, lane, divide, scan};
+    static constexpr KernelCopy kernels = {subset, lane, divide, scan, rescaledSubset};
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 // call leaves its inputs bit for bit as they were and returns the documented
 // shape; a rejected one names a "<module>:<mnemonic>" identifier its contract
 // declares.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -153,6 +154,20 @@ Case gradientCase(fuzz::Reader& r) {
     Arg w = matrix(kind == 2 ? n : 0, kind == 2 ? 1 : 0, {});
     for (std::size_t i = 0; i < w.rows; ++i) w.values.push_back(r.value());
     if (kind > 0 || c.args.size() > 4) c.args.insert(c.args.begin() + 4, w);
+    return c;
+}
+
+// The gradient's case without its steps: T, O, S, P and w. Observation
+// weights are taken as magnitudes, so that most calls get past the check of
+// O (NaN and Inf still meet it, and the mutations any sign).
+Case pathCase(fuzz::Reader& r) {
+    Case c = gradientCase(r);
+    if (c.args.size() > 5) c.args.resize(5);
+    Arg& O = c.args[1];
+    for (double& x : O.values) x = std::fabs(x);
+    for (Arg& sequence : O.sequences) {
+        for (double& x : sequence.values) x = std::fabs(x);
+    }
     return c;
 }
 
@@ -379,7 +394,7 @@ Shape expectedShape(const std::vector<Arg>& args) {
     if (module == "Quivane_states_mex")
         return {args[0].rows > 1 ? args[0].rows - 1 : 0, args[0].rows > 1 ? args[0].rows - 1 : 0};
     const std::size_t batch = isBatch(args[1]) || args[1].cls == ArrayClass::Cell ? sequenceCount(args[1]) : 1;
-    if (module == "Zellmor_grad_mex") return {1, batch};
+    if (module == "Zellmor_grad_mex" || module == "Zellmor_path_mex") return {1, batch};
     const std::size_t columns = args.size() > 4 ? args[4].rows * args[4].cols : 1;
     return {args[2].rows, columns * batch};
 }
@@ -476,6 +491,22 @@ void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std:
         }
         return;
     }
+    if (std::string(FUZZ_MODULE) == "Zellmor_path_mex") {
+        // symbols and states: 1 x T (a cell array of them for a batch).
+        const bool batch = isBatch(c.args[1]) || c.args[1].cls == ArrayClass::Cell;
+        const std::size_t sequences = batch ? sequenceCount(c.args[1]) : 1;
+        const std::vector<double>& T = c.args[0].values;
+        for (const mxArray* path : outcome.otherResults) {
+            if (batch && (!mxIsCell(path) || mxGetNumberOfElements(path) != sequences))
+                fail("path not a cell per sequence");
+            for (std::size_t b = 0; b < sequences; ++b) {
+                const mxArray* one = batch ? mxGetCell(path, static_cast<mwIndex>(b)) : path;
+                const auto steps = static_cast<std::size_t>(T[T.size() > 1 ? b : 0]);
+                if (!one || mxGetM(one) != 1 || mxGetN(one) != steps) fail("symbols or states misshapen");
+            }
+        }
+        return;
+    }
     for (const mxArray* logScale : outcome.otherResults) {
         if (mxGetM(logScale) != 1 || mxGetN(logScale) != want.cols) fail("logScale not 1 x the columns of F");
     }
@@ -494,6 +525,7 @@ Case deriveCase(fuzz::Reader& r) {
     if (module == "Quivane_mex") return assemblyCase(r);
     if (module == "Quivane_states_mex") return statesCase(r);
     if (module == "Zellmor_grad_mex") return gradientCase(r);
+    if (module == "Zellmor_path_mex") return pathCase(r);
     return forwardCase(r);
 }
 

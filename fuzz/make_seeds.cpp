@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
     fuzz::Writer gradient = forwardExample();
     gradient.choice(0);  // w left out
     writeSeed(dir, "Zellmor_grad_mex", gradient);
+    writeSeed(dir, "Zellmor_path_mex", gradient);
     writeSeed(dir, "Ortesk_count_mex", transitionExample());
     writeSeed(dir, "Ortesk_slots_mex", transitionExample());
     writeSeed(dir, "Quivane_mex", assemblyExample());

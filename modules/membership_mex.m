@@ -24,6 +24,10 @@
 %        it, not logScale, over sequences), its derivative with respect to
 %        every O(s,t) (O .* dO: the posterior probability of each symbol at
 %        each step) and the posterior probability of each state at the steps.
+%     [logp, symbols, states] = Zellmor_path_mex(T, O, S, P, w)  the most
+%        likely path: the recursion with max in place of sum, the log of the
+%        heaviest path's weight w(last row) * prod O(symbol, step), its
+%        symbols and the states it passes through.
 %     A cell array of observation matrices in place of O runs a batch: the
 %     single calls' results side by side, one plan, the threads taking whole
 %     sequences.
@@ -79,8 +83,8 @@
 %   examples/fit_family.m fits the model with membership_train):
 %     run(fullfile(fileparts(which('membership_mex')), 'examples', 'membership_demo.m'))
 %
-%   See also Zellmor_mex, Zellmor_raw_mex, Zellmor_grad_mex, Ortesk_count_mex,
-%   Ortesk_slots_mex, Quivane_mex, Quivane_states_mex, all_subsets,
-%   bounded_subsets, downward_closure, predecessor_table, check_family,
-%   transition_matrix, membership_generate, membership_decode,
+%   See also Zellmor_mex, Zellmor_raw_mex, Zellmor_grad_mex, Zellmor_path_mex,
+%   Ortesk_count_mex, Ortesk_slots_mex, Quivane_mex, Quivane_states_mex,
+%   all_subsets, bounded_subsets, downward_closure, predecessor_table,
+%   check_family, transition_matrix, membership_generate, membership_decode,
 %   membership_viterbi, membership_train.

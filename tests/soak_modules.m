@@ -98,6 +98,9 @@ modules = {
   "Zellmor_raw_mex", forward_cases("Zellmor_raw_mex")
   "Zellmor_grad_mex", [forward_cases("Zellmor_grad_mex")
                        {{{20, O8, S8, P8, -ones(256, 1)}, "Zellmor_grad_mex:badFinalWeights"}}]
+  "Zellmor_path_mex", [forward_cases("Zellmor_path_mex")
+                       {{{20, O8, S8, P8, rand(256, 1)}, ""}
+                        {{20, -O8, S8, P8}, "Zellmor_path_mex:negativeWeight"}}]
   "Ortesk_count_mex", {
     {{[], S}, ""}
     {{[], S8}, ""}

@@ -168,10 +168,13 @@ std::vector<Rejection> forwardRejections() {
          batch([] { return std::vector<mxArray*>{standin::createDouble(2, 2)}; }), "observationsTooShort"},
     };
     std::vector<Rejection> table;
-    for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name, contract::kZellmorGrad.name}) {
-        // The gradient takes w before steps.
+    for (std::string name : {contract::kZellmor.name, contract::kZellmorRaw.name, contract::kZellmorGrad.name,
+                             contract::kZellmorPath.name}) {
+        // The gradient takes w before steps; the path takes no steps.
+        const bool takesSteps = name != contract::kZellmorPath.name;
         const int stepsSlot = name == contract::kZellmorGrad.name ? 5 : 4;
         for (const Case& c : cases) {
+            if (c.slot == 4 && !takesSteps) continue;
             const int slot = c.slot == 4 ? stepsSlot : c.slot;
             table.push_back({c.label,
                              changed(name,
@@ -195,15 +198,17 @@ std::vector<Rejection> forwardRejections() {
                                      c.inputs[1] = twoSequences(x);
                                  }),
                          name + ":badStepCount"});
-        table.push_back({"steps past the shortest sequence of a batch",
-                         changed(name,
-                                 [twoSequences, stepsSlot](Call& c, Example& x) {
-                                     c.inputs.resize(static_cast<std::size_t>(stepsSlot), x.unused);
-                                     c.inputs[0] = x.arrays.row({3, 2});
-                                     c.inputs[1] = twoSequences(x);
-                                     c.inputs.push_back(x.arrays.row({3}));
-                                 }),
-                         name + ":badSteps"});
+        if (takesSteps) {
+            table.push_back({"steps past the shortest sequence of a batch",
+                             changed(name,
+                                     [twoSequences, stepsSlot](Call& c, Example& x) {
+                                         c.inputs.resize(static_cast<std::size_t>(stepsSlot), x.unused);
+                                         c.inputs[0] = x.arrays.row({3, 2});
+                                         c.inputs[1] = twoSequences(x);
+                                         c.inputs.push_back(x.arrays.row({3}));
+                                     }),
+                             name + ":badSteps"});
+        }
         // K of 2^31 - 1 must meet the check of P before any list of K entries.
         table.push_back({"S last row summing to 2^31 - 1 from a host with 1 MB",
                          changed(name,
@@ -216,21 +221,46 @@ std::vector<Rejection> forwardRejections() {
     return table;
 }
 
-std::vector<Rejection> gradientRejections() {
-    const std::string name = contract::kZellmorGrad.name;
+// The final-state weights of the gradient and of the path, and the path's
+// observation weights.
+std::vector<Rejection> weightRejections() {
     auto weights = [](std::vector<double> w) { return [w](Example& x) -> const mxArray* { return x.arrays.row(w); }; };
-    return {
-        {"w of 3 entries for 4 states", replaced(name, 4, weights({1, 1, 1})), name + ":badFinalWeights"},
-        {"w entry -1", replaced(name, 4, weights({1, 1, -1, 1})), name + ":badFinalWeights"},
-        {"w entry NaN", replaced(name, 4, weights({1, kNaN, 1, 1})), name + ":badFinalWeights"},
-        {"w entry Inf", replaced(name, 4, weights({1, 1, 1, kInf})), name + ":badFinalWeights"},
-        {"w complex",
-         replaced(name, 4,
-                  [](Example& x) {
-                      return x.arrays.keep(standin::createArray(standin::ArrayClass::Double, 1, 4, true, false));
-                  }),
-         name + ":notRealDouble"},
+    std::vector<Rejection> table;
+    for (std::string name : {contract::kZellmorGrad.name, contract::kZellmorPath.name}) {
+        const std::vector<Rejection> cases = {
+            {"w of 3 entries for 4 states", replaced(name, 4, weights({1, 1, 1})), name + ":badFinalWeights"},
+            {"w entry -1", replaced(name, 4, weights({1, 1, -1, 1})), name + ":badFinalWeights"},
+            {"w entry NaN", replaced(name, 4, weights({1, kNaN, 1, 1})), name + ":badFinalWeights"},
+            {"w entry Inf", replaced(name, 4, weights({1, 1, 1, kInf})), name + ":badFinalWeights"},
+            {"w complex",
+             replaced(name, 4,
+                      [](Example& x) {
+                          return x.arrays.keep(standin::createArray(standin::ArrayClass::Double, 1, 4, true, false));
+                      }),
+             name + ":notRealDouble"},
+        };
+        table.insert(table.end(), cases.begin(), cases.end());
+    }
+    const std::string path = contract::kZellmorPath.name;
+    auto observations = [](std::vector<double> O) {
+        return [O](Example& x) -> const mxArray* { return x.arrays.dbl(2, O.size() / 2, O); };
     };
+    const std::vector<Rejection> observed = {
+        {"O entry -0.5", replaced(path, 1, observations({1, 1, 1, -0.5, 1, 1})), path + ":negativeWeight"},
+        {"O entry NaN", replaced(path, 1, observations({1, 1, 1, 1, 1, kNaN})), path + ":negativeWeight"},
+        {"O entry -Inf", replaced(path, 1, observations({-kInf, 1, 1, 1, 1, 1})), path + ":negativeWeight"},
+        {"O batch holding a negative entry in its second sequence",
+         replaced(path, 1,
+                  [](Example& x) {
+                      return x.arrays.keep(standin::createCell(1, 2,
+                                                               {standin::createDouble(2, 3, {1, 1, 1, 1, 1, 1}),
+                                                                standin::createDouble(2, 3, {1, 1, 1, 1, -1, 1})}));
+                  }),
+         path + ":negativeWeight"},
+        {"O entry Inf", replaced(path, 1, observations({1, 1, kInf, 1, 1, 1})), path + ":infiniteWeight"},
+    };
+    table.insert(table.end(), observed.begin(), observed.end());
+    return table;
 }
 
 std::vector<Rejection> transitionRejections() {
@@ -381,7 +411,7 @@ const std::vector<Rejection>& rejectionTable() {
     static const std::vector<Rejection> table = [] {
         std::vector<Rejection> all = callShapeRejections();
         for (auto part :
-             {forwardRejections(), gradientRejections(), transitionRejections(), statesAssemblyRejections()})
+             {forwardRejections(), weightRejections(), transitionRejections(), statesAssemblyRejections()})
             all.insert(all.end(), part.begin(), part.end());
         return all;
     }();

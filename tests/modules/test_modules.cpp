@@ -30,6 +30,47 @@ TEST(Modules, ForwardWorkedExample) {
     }
 }
 
+// The most likely path of the forward example with observations that pick
+// one: the path's log weight, its symbols and the states it passes through;
+// w turns it to the heaviest one-member path; a batch gives each sequence's.
+TEST(Modules, PathWorkedExample) {
+    Example x;
+    const mxArray* O = x.arrays.dbl(2, 3, {0.9, 0.1, 0.2, 0.8, 0.5, 0.4});
+    const mxArray* w = x.arrays.row({0, 1, 1, 0});
+    struct Case {
+        const char* label;
+        Call call;
+        double logp;
+        std::vector<double> symbols, states;
+    } cases[] = {
+        {"all states", {"Zellmor_path_mex", {x.T3, O, x.S, x.P}, 3}, std::log(0.9 * 0.8 * 0.5), {1, 2, 1}, {2, 4, 4}},
+        {"one-member states by w",
+         {"Zellmor_path_mex", {x.T3, O, x.S, x.P, w}, 3},
+         std::log(0.9 * 0.2 * 0.5),
+         {1, 1, 1},
+         {2, 2, 2}},
+    };
+    for (const Case& c : cases) {
+        standin::CallOutcome outcome = run(c.call);
+        ASSERT_FALSE(outcome.failed()) << c.label << ": " << outcome.errorMessage;
+        EXPECT_NEAR(standin::values(outcome.result)[0], c.logp, 1e-15) << c.label;
+        EXPECT_EQ(standin::values(outcome.otherResults[0]), c.symbols) << c.label;
+        EXPECT_EQ(standin::values(outcome.otherResults[1]), c.states) << c.label;
+        standin::destroyArray(outcome.result);
+        for (mxArray* other : outcome.otherResults) standin::destroyArray(other);
+    }
+    const mxArray* batch = x.arrays.keep(standin::createCell(
+        2, 1, {standin::createDouble(2, 3, {0.9, 0.1, 0.2, 0.8, 0.5, 0.4}), standin::createDouble(2, 1, {0.3, 0.7})}));
+    standin::CallOutcome outcome = run({"Zellmor_path_mex", {x.arrays.row({3, 1}), batch, x.S, x.P}, 2});
+    ASSERT_FALSE(outcome.failed()) << outcome.errorMessage;
+    EXPECT_EQ(mxGetN(outcome.result), 2u);
+    EXPECT_TRUE(mxIsCell(outcome.otherResults[0]));
+    EXPECT_EQ(mxGetM(outcome.otherResults[0]), 2u);
+    EXPECT_EQ(standin::values(mxGetCell(outcome.otherResults[0], 1)), std::vector<double>{2});
+    standin::destroyArray(outcome.result);
+    for (mxArray* other : outcome.otherResults) standin::destroyArray(other);
+}
+
 // The weights and log scales of chosen steps, in the caller's order.
 TEST(Modules, ForwardChosenSteps) {
     Example x;
@@ -240,6 +281,12 @@ TEST(Modules, LongCallsStopSoonAfterCtrlC) {
           x.arrays.dbl(8192, 13, subsets.S), x.arrays.dbl(8192, 13, subsets.P)}},
         // 20000 equal rows of 0.5: pair by pair, every entry compared.
         {"Ortesk_count_mex", {x.unused, x.arrays.dbl(20000, 20, std::vector<double>(400000, 0.5))}},
+        // The most likely path over the same, its trace kept a column every
+        // 317 steps.
+        {"Zellmor_path_mex",
+         {x.arrays.dbl(1, 1, {steps}), x.arrays.dbl(13, 100000, std::vector<double>(13 * 100000, 0.5)),
+          x.arrays.dbl(8192, 13, subsets.S), x.arrays.dbl(8192, 13, subsets.P)},
+         3},
         // One bucket of 10^5 codes, listed 10^5 times.
         {"Quivane_mex",
          {x.a3, x.w, x.arrays.column(std::vector<double>(codes, 1)), x.arrays.row(std::vector<double>(codes, 1000001)),

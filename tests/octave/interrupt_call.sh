@@ -24,6 +24,8 @@ declare -A setup=(
   [Zellmor_mex]="[S, P] = all_subsets (13); O = 0.5 * ones (13, 1e5); call = @() Zellmor_mex (1e5, O, S, P);"
   # 400 sequences of 10^4 steps over 1024 states, the threads taking whole sequences.
   ["Zellmor_mex batch"]="[S, P] = all_subsets (10); Os = repmat ({0.5 * ones(10, 1e4)}, 1, 400); call = @() Zellmor_mex (1e4, Os, S, P);"
+  # The most likely path over 8192 states and 10^5 steps, its trace kept a column every 317 steps.
+  [Zellmor_path_mex]="[S, P] = all_subsets (13); O = 0.5 * ones (13, 1e5); call = @() nthargout (1:3, @Zellmor_path_mex, 1e5, O, S, P);"
   # The forward sweep, then the backward one, over 8192 states and 2 x 10^4 steps.
   [Zellmor_grad_mex]="[S, P] = all_subsets (13); O = 0.5 * ones (13, 2e4); call = @() nthargout (2, @Zellmor_grad_mex, 2e4, O, S, P);"
 )
@@ -40,7 +42,7 @@ wait_for() {
 }
 
 status=0
-for case_name in Zellmor_mex "Zellmor_mex batch" Zellmor_grad_mex Ortesk_count_mex Quivane_mex; do
+for case_name in Zellmor_mex "Zellmor_mex batch" Zellmor_grad_mex Zellmor_path_mex Ortesk_count_mex Quivane_mex; do
   module=${case_name%% *}
   cat >"$work/in" <<EOF
 addpath ('$module_dir'); x = 42; ${setup[$case_name]}

@@ -4,6 +4,7 @@
 %! usage = {"Zellmor_mex",      "F = Zellmor_mex(T, O, S, P)"
 %!          "Zellmor_raw_mex",  "F = Zellmor_raw_mex(T, O, S, P)"
 %!          "Zellmor_grad_mex", "logL = Zellmor_grad_mex(T, O, S, P)"
+%!          "Zellmor_path_mex", "logp = Zellmor_path_mex(T, O, S, P)"
 %!          "Ortesk_count_mex", "counts = Ortesk_count_mex(~, S)"
 %!          "Ortesk_slots_mex", "codes = Ortesk_slots_mex(~, S, counts)"
 %!          "Quivane_mex",      "A = Quivane_mex(X, w, list, codes, cum)"

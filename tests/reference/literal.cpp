@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "array_routines.hpp"
 #include "kernel/scratch.hpp"
@@ -105,6 +106,105 @@ Gradient gradient(std::int32_t T, const double* O, const double* S, const double
     for (Real d : dO) g.derivatives.push_back(static_cast<double>(d / Z));
     for (std::size_t e = 0; e < R.size(); ++e) g.posteriors.push_back(static_cast<double>(R[e] * B[e] / Z));
     return g;
+}
+
+namespace {
+
+// m x 2^e with m 0 or in [0.5, 1).
+struct Wide {
+    double m = 0.0;
+    long long e = 0;
+};
+
+Wide wide(double x) {
+    int e = 0;
+    const double m = std::frexp(x, &e);
+    return {m, m == 0.0 ? 0 : e};
+}
+
+Wide times(Wide a, Wide b) {
+    if (a.m == 0.0 || b.m == 0.0) return {};
+    int e = 0;
+    const double m = std::frexp(a.m * b.m, &e);
+    return {m, a.e + b.e + e};
+}
+
+bool heavier(Wide a, Wide b) {
+    if (a.m == 0.0 || b.m == 0.0) return a.m > b.m;
+    return a.e > b.e || (a.e == b.e && a.m > b.m);
+}
+
+bool same(Wide a, Wide b) { return a.m == b.m && a.e == b.e; }
+
+}  // namespace
+
+Path mostLikelyPath(std::int32_t T, const double* O, const double* S, const double* P, const double* w, std::int32_t n,
+                    std::int32_t L) {
+    auto K = static_cast<std::int32_t>(rowSum(S, n - 1, n, L));
+    std::int32_t* Q = positionsEqualInto(S, n - 1, n, L, K, 1.0);
+    const auto o = [O, L](std::int32_t s, std::int32_t t) { return O[s + static_cast<std::int64_t>(t) * L]; };
+    const auto p = [P, n](std::int32_t j, std::int32_t k) { return P[j + static_cast<std::int64_t>(k) * n]; };
+    std::vector<Wide> V(static_cast<std::size_t>(n)), next(V.size());
+    std::vector<std::int32_t> first(V.size(), -1);
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (static_cast<std::int32_t>(rowSum(S, i, n, L)) != 1) continue;
+        while (S[i + static_cast<std::int64_t>(++first[i]) * n] != 1.0) {
+        }
+        V[i] = wide(o(first[i], 0));
+    }
+    // For each step and state: the column k of the term that gave its
+    // weight, and whether it was the stay.
+    std::vector<std::int32_t> column(static_cast<std::size_t>(n) * T, -1);
+    std::vector<bool> stayed(column.size());
+    for (std::int32_t t = 1; t < T; ++t) {
+        for (std::int32_t j = 0; j < n; ++j) {
+            Wide best;
+            std::int32_t bestK = -1, stayK = -1;
+            for (std::int32_t k = 0; k < K; ++k) {
+                if (p(j, k) == -1.0) continue;
+                const Wide move = times(V[static_cast<std::int32_t>(p(j, k)) - 1], wide(o(Q[k], t)));
+                if (heavier(move, best)) {
+                    best = move;
+                    bestK = k;
+                }
+                if (stayK < 0 || o(Q[k], t) > o(Q[stayK], t)) stayK = k;
+            }
+            const std::size_t at = j + static_cast<std::size_t>(t) * n;
+            column[at] = bestK;
+            if (stayK >= 0) {
+                const Wide stay = times(V[j], wide(o(Q[stayK], t)));
+                if (heavier(stay, best) || (same(stay, best) && (bestK < 0 || stayK < bestK))) {
+                    best = stay;
+                    column[at] = stayK;
+                    stayed[at] = true;
+                }
+            }
+            next[j] = best;
+        }
+        V.swap(next);
+    }
+    Path path{-std::numeric_limits<double>::infinity(), std::vector<double>(static_cast<std::size_t>(T), 0.0),
+              std::vector<double>(static_cast<std::size_t>(T), 0.0)};
+    Wide best;
+    std::int32_t j = -1;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const Wide weighted = times(V[i], wide(w ? w[i] : 1.0));
+        if (heavier(weighted, best)) {
+            best = weighted;
+            j = i;
+        }
+    }
+    if (j < 0) return path;
+    path.logWeight = std::log(best.m) + static_cast<double>(best.e) * 0.69314718055994530942;
+    for (std::int32_t t = T - 1; t >= 1; --t) {
+        const std::size_t at = j + static_cast<std::size_t>(t) * n;
+        path.symbols[t] = Q[column[at]] + 1.0;
+        path.states[t] = j + 1.0;
+        if (!stayed[at]) j = static_cast<std::int32_t>(p(j, column[at])) - 1;
+    }
+    path.symbols[0] = first[j] + 1.0;
+    path.states[0] = j + 1.0;
+    return path;
 }
 
 std::vector<Event> transitionEvents(const double* S, std::int32_t a, std::int32_t L) {

@@ -40,6 +40,18 @@ struct Gradient {
 Gradient gradient(std::int32_t T, const double* O, const double* S, const double* P, const double* w, std::int32_t n,
                   std::int32_t L);
 
+// The most likely path as the recursion with max in place of sum finds it,
+// written out state by state in row order: each weight a mantissa and a
+// separate exponent (frexp's), so that nothing underflows; w null for all
+// ones. logp is -Inf, symbols and states zeros, where every path weighs 0.
+struct Path {
+    double logWeight;
+    std::vector<double> symbols;  // 1-based columns of S
+    std::vector<double> states;   // 1-based rows
+};
+Path mostLikelyPath(std::int32_t T, const double* O, const double* S, const double* P, const double* w,
+                    std::int32_t n, std::int32_t L);
+
 // Every pair with its own row copies and difference vector.
 std::vector<Event> transitionEvents(const double* S, std::int32_t a, std::int32_t L);
 

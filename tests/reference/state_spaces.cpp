@@ -37,6 +37,17 @@ StateSpace withPredecessors(std::vector<double> S, std::int32_t n, std::int32_t 
     return space;
 }
 
+StateSpace withSymbolsReversed(StateSpace space) {
+    for (std::vector<double>* matrix : {&space.S, &space.P}) {
+        for (std::int32_t c = 0; c < space.L / 2; ++c) {
+            std::swap_ranges(matrix->begin() + static_cast<std::ptrdiff_t>(c) * space.n,
+                             matrix->begin() + static_cast<std::ptrdiff_t>(c + 1) * space.n,
+                             matrix->begin() + static_cast<std::ptrdiff_t>(space.L - 1 - c) * space.n);
+        }
+    }
+    return space;
+}
+
 StateSpace reshuffled(const StateSpace& space, std::int32_t extra, std::mt19937_64& rng) {
     std::vector<std::vector<double>> rows;
     for (std::int32_t r = 0; r + 1 < space.n; ++r) rows.push_back(rowOf(space.S, space.n, space.L, r));

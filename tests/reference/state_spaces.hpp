@@ -24,6 +24,10 @@ StateSpace withPredecessors(std::vector<double> S, std::int32_t n, std::int32_t 
 // inserted before it.
 StateSpace reshuffled(const StateSpace& space, std::int32_t extra, std::mt19937_64& rng);
 
+// The columns of S in reverse order, and with them those of P: what
+// withPredecessors would give when the last state holds every symbol.
+StateSpace withSymbolsReversed(StateSpace space);
+
 // a x L matrix of 0.0 and 1.0; about one row in eight copies an earlier row
 // and one in eight is all zero.
 std::vector<double> randomBinaryRows(std::int32_t a, std::int32_t L, std::mt19937_64& rng);

@@ -104,19 +104,6 @@ void expectSameBits(const StateSpace& space, const std::vector<double>& O, doubl
     }
 }
 
-// The columns of S in reverse order, and with them those of P: what
-// withPredecessors would give when the last state holds every symbol.
-StateSpace withSymbolsReversed(StateSpace space) {
-    for (std::vector<double>* matrix : {&space.S, &space.P}) {
-        for (std::int32_t c = 0; c < space.L / 2; ++c) {
-            std::swap_ranges(matrix->begin() + static_cast<std::ptrdiff_t>(c) * space.n,
-                             matrix->begin() + static_cast<std::ptrdiff_t>(c + 1) * space.n,
-                             matrix->begin() + static_cast<std::ptrdiff_t>(space.L - 1 - c) * space.n);
-        }
-    }
-    return space;
-}
-
 // The table with entry (row, column), both 1-based, replaced.
 StateSpace withEntry(StateSpace space, std::int32_t row, std::int32_t column, double p) {
     space.P[(row - 1) + static_cast<std::size_t>(column - 1) * space.n] = p;

@@ -7,6 +7,7 @@
 
 #include "all_subsets.hpp"
 #include "backward/gradient.hpp"
+#include "forward/step_driver.hpp"
 #include "kernel_inputs.hpp"
 #include "literal.hpp"
 #include "scratch_check.hpp"
@@ -91,6 +92,100 @@ std::vector<double> positiveObservations(std::int32_t L, std::int32_t T, std::mt
     return O;
 }
 
+// The gradient of a table in subset order (row j is place j, 0/1 rows) in
+// doubles, every sum in the order the module documents: forward sweep
+// rescaled by the row-order sum of each step; backward, each place's
+// gathered terms and own weights in ascending k, the derivative of O(Q[k])
+// in eight sums by place modulo 8 over each chunk of places, added in lane
+// order, the chunks in ascending order. The module's bits, not only its
+// values.
+Outcome gradientInOrder(const StateSpace& space, const std::vector<double>& O, std::int32_t T,
+                        const std::vector<double>& w) {
+    const std::int32_t n = space.n, L = space.L, K = space.K;
+    std::vector<std::int32_t> Q;
+    for (std::int32_t c = 0; c < L; ++c) {
+        if (space.S[(n - 1) + static_cast<std::size_t>(c) * n] == 1.0) Q.push_back(c);
+    }
+    const auto predecessor = [&](std::int32_t j, std::int32_t k) {
+        return static_cast<std::int32_t>(space.P[j + static_cast<std::size_t>(k) * n]) - 1;  // -2: none
+    };
+    const auto o = [&](std::int32_t symbol, std::int32_t t) { return O[symbol + static_cast<std::size_t>(t - 1) * L]; };
+    std::vector<std::vector<double>> A(T + 1, std::vector<double>(n, 0.0));
+    std::vector<double> c(T + 1, 1.0);
+    for (std::int32_t j = 0; j < n; ++j) {
+        std::int32_t members = 0, symbol = 0;
+        for (std::int32_t s = 0; s < L; ++s) {
+            if (space.S[j + static_cast<std::size_t>(s) * n] == 1.0) ++members, symbol = s;
+        }
+        if (members == 1) A[1][j] = o(symbol, 1);
+    }
+    double logScale = 0.0;
+    for (std::int32_t t = 2; t <= T; ++t) {
+        double sum = 0.0;
+        for (std::int32_t j = 0; j < n; ++j) {
+            double acc = 0.0;
+            for (std::int32_t k = 0; k < K; ++k) {
+                if (predecessor(j, k) >= 0) acc = acc + (A[t - 1][predecessor(j, k)] + A[t - 1][j]) * o(Q[k], t);
+            }
+            A[t][j] = acc;
+            sum = sum + acc;
+        }
+        c[t] = sum;
+        for (double& a : A[t]) a = a / sum;
+        logScale = logScale + std::log(sum);
+    }
+    double weighted = 0.0;
+    for (std::int32_t j = 0; j < n; ++j) weighted = weighted + (w.empty() ? A[T][j] : w[j] * A[T][j]);
+    Outcome out{logScale + std::log(weighted), std::vector<double>(static_cast<std::size_t>(L) * T, 0.0),
+                std::vector<double>(static_cast<std::size_t>(n) * T)};
+    std::vector<double> later(n), earlier(n);
+    for (std::int32_t j = 0; j < n; ++j) later[j] = (w.empty() ? 1.0 : w[j]) / weighted;
+    for (std::int32_t t = T; t >= 1; --t) {
+        if (t < T) {
+            std::vector<double> derivative(L, 0.0);
+            for (std::int32_t first = 0; first < n; first += kChunkStates) {
+                std::vector<double> partial(L, 0.0);
+                for (std::int32_t k = 0; k < K; ++k) {
+                    double lanes[8] = {};
+                    for (std::int32_t i = first; i < std::min(n, first + kChunkStates); ++i) {
+                        if (predecessor(i, k) >= 0) {
+                            lanes[i % 8] = lanes[i % 8] + (A[t][predecessor(i, k)] + A[t][i]) * later[i];
+                        }
+                    }
+                    double sum = 0.0;
+                    for (double lane : lanes) sum = sum + lane;
+                    partial[Q[k]] = partial[Q[k]] + sum;
+                }
+                for (std::int32_t s = 0; s < L; ++s) derivative[s] = derivative[s] + partial[s];
+            }
+            for (std::int32_t k = 0; k < K; ++k)
+                out.dO[Q[k] + static_cast<std::size_t>(t) * L] = derivative[Q[k]] / c[t + 1];
+            for (std::int32_t i = 0; i < n; ++i) {
+                double own = 0.0, gather = 0.0;
+                for (std::int32_t k = 0; k < K; ++k) {
+                    if (predecessor(i, k) >= 0) own = own + o(Q[k], t + 1);
+                }
+                for (std::int32_t k = 0; k < K; ++k) {
+                    for (std::int32_t j = 0; j < n; ++j) {
+                        if (predecessor(j, k) == i) gather = gather + later[j] * o(Q[k], t + 1);
+                    }
+                }
+                earlier[i] = (gather + later[i] * own) / c[t + 1];
+            }
+            std::swap(later, earlier);
+        }
+        for (std::int32_t i = 0; i < n; ++i) out.gamma[i + static_cast<std::size_t>(t - 1) * n] = A[t][i] * later[i];
+    }
+    for (std::int32_t j = 0; j < n; ++j) {
+        std::int32_t members = 0, symbol = 0;
+        for (std::int32_t s = 0; s < L; ++s) {
+            if (space.S[j + static_cast<std::size_t>(s) * n] == 1.0) ++members, symbol = s;
+        }
+        if (members == 1) out.dO[symbol] = out.dO[symbol] + later[j];
+    }
+    return out;
+}
+
 using Gradient = KernelTest;
 
 TEST_F(Gradient, MatchesTheLiteralGradientInEveryLayout) {
@@ -102,6 +197,13 @@ TEST_F(Gradient, MatchesTheLiteralGradientInEveryLayout) {
     spaces.push_back({"subsets of 5 with extra states", reshuffled(allSubsets(5), 9, rng)});
     spaces.push_back({"at most 3 of 7, shuffled", subsetFamily(7, shuffledKeepingLast(setsOfAtMost(7, 3), rng))});
     spaces.push_back({"all subsets of 13, two threads' worth", allSubsets(13)});
+    // Several chunks of a step each, with the places' own terms and the
+    // small offsets read in any order, and places whose successors lie past n.
+    spaces.push_back({"all subsets of 12, offsets descending", withSymbolsReversed(allSubsets(12))});
+    spaces.push_back({"first 4000 subsets of 12", allSubsets(12, 4000)});
+    // A call left to choose runs the forward steps on one thread and the
+    // backward ones on two.
+    spaces.push_back({"all subsets of 15", allSubsets(15)});
     for (const auto& [name, space] : spaces) {
         std::uniform_real_distribution<double> weight(0.0, 2.0);
         std::vector<double> random(static_cast<std::size_t>(space.n)), last(static_cast<std::size_t>(space.n), 0.0);
@@ -114,6 +216,35 @@ TEST_F(Gradient, MatchesTheLiteralGradientInEveryLayout) {
                 expectGradient(space, O, T, w, name + " T=" + std::to_string(T) + " w " + kind);
             }
         }
+    }
+}
+
+// The backward kernels keep every sum in its documented order, whatever the
+// copy, the threads or the columns kept: bit for bit the in-order reference.
+TEST_F(Gradient, SubsetOrderGivesTheDocumentedBits) {
+    std::mt19937_64 rng(23);
+    const std::pair<const char*, StateSpace> spaces[] = {
+        {"all subsets of 5", allSubsets(5)},
+        {"first 47 subsets of 6", allSubsets(6, 47)},
+        {"all subsets of 7, offsets descending", withSymbolsReversed(allSubsets(7))},
+        {"all subsets of 12, two chunks", allSubsets(12)},
+        {"first 3000 subsets of 12", allSubsets(12, 3000)},
+    };
+    for (const auto& [name, space] : spaces) {
+        const std::int32_t T = space.n > 1000 ? 3 : 9;
+        const std::vector<double> O = positiveObservations(space.L, T, rng);
+        std::vector<double> w(static_cast<std::size_t>(space.n));
+        for (double& x : w) x = std::uniform_real_distribution<double>(0.0, 2.0)(rng);
+        const Outcome expected = gradientInOrder(space, O, T, w);
+        for (InstructionSet set : runnableCopies()) {
+            for (std::int32_t threads : {1, 2}) {
+                for (std::int64_t budget : {std::int64_t{0}, std::int64_t{1}}) {
+                    EXPECT_TRUE(sameBits(expected, runGradient(space, O, T, w, threads, set, budget)))
+                        << name << " " << nameOf(set) << " threads=" << threads << " budget=" << budget;
+                }
+            }
+        }
+        standin::releaseScratch();
     }
 }
 
