@@ -29,3 +29,5 @@ done
 MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli --no-history -q bench/bench_octave.m | tee build-bench/results/bench_octave.txt
 MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli --no-history -q bench/bench_transition_matrix.m \
     | tee build-bench/results/bench_transition_matrix.txt
+MEX_MODULE_DIR="$PWD/build-bench/octave" octave-cli --no-history -q bench/bench_model.m \
+    | tee build-bench/results/bench_model.txt

@@ -1,4 +1,4 @@
-% membership_demo.m  A first tour of the eight modules.
+% membership_demo.m  A first tour of the eight modules and the model they serve.
 %
 %   octave-cli --no-history examples/membership_demo.m
 %
@@ -288,9 +288,13 @@ run(fullfile(fileparts(mfilename('fullpath')), 'fit_gradient.m'));
 heading('6. Expected draws until every symbol is seen, from transition_matrix');
 run(fullfile(fileparts(mfilename('fullpath')), 'coupon_collector.m'));
 
-%% 7. The figures
+%% 7. Fitting the draw-and-report model on a family
+heading('7. Fitting p on at most 3 of 8 symbols with membership_train, and decoding');
+run(fullfile(fileparts(mfilename('fullpath')), 'fit_family.m'));
+
+%% 8. The figures
 if ~isempty(figure_dir)
-  heading('7. Figures');
+  heading('8. Figures');
   if exist(figure_dir, 'dir') ~= 7
     mkdir(figure_dir);
   end

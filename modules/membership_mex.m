@@ -42,6 +42,18 @@
 %     [S, P] = downward_closure(M)          every subset of some row of M
 %     [ok, problems] = check_family(S, P)   S and P made elsewhere, checked
 %
+%   The model. Each step draws a symbol s from p (L x 1), reported as m in
+%   1..M with probability E(s, m); the running set of distinct draws stays
+%   a row of S. The log-likelihood of reports y is conditional on staying:
+%   log Z(y) - log Z0, with O(:, t) = p .* E(:, y(t)) for Z(y) and O = p for
+%   Z0, both from batched Zellmor_grad_mex calls.
+%     [reports, symbols] = membership_generate(T, S, P, p, E)       exact draws
+%     [symbolPost, statePost, logL] = membership_decode(reports, S, P, p, E)
+%     [symbols, logp] = membership_viterbi(reports, S, P, p, E)     most likely draws
+%     [p, E, logL, info] = membership_train(reports, S, P, p0, E0)  maximum likelihood
+%   Several sequences go in a cell array; 'FinalWeights', w conditions on
+%   where they end.
+%
 %   Transitions. A pair (to, from) of rows 2..a of S is a transition when
 %   the to-state is the from-state with one symbol added, or the same state.
 %     counts = Ortesk_count_mex([], S);             % per symbol
@@ -67,10 +79,12 @@
 %
 %   The installed package holds examples/membership_demo.m beside this file, a tour with
 %   figures (examples/fit_gradient.m fits parameters with the gradient,
-%   examples/coupon_collector.m takes expected times from the sparse matrix):
+%   examples/coupon_collector.m takes expected times from the sparse matrix,
+%   examples/fit_family.m fits the model with membership_train):
 %     run(fullfile(fileparts(which('membership_mex')), 'examples', 'membership_demo.m'))
 %
 %   See also Zellmor_mex, Zellmor_raw_mex, Zellmor_grad_mex, Zellmor_path_mex,
 %   Ortesk_count_mex, Ortesk_slots_mex, Quivane_mex, Quivane_states_mex,
 %   all_subsets, bounded_subsets, downward_closure, predecessor_table,
-%   check_family, transition_matrix.
+%   check_family, transition_matrix, membership_generate, membership_decode,
+%   membership_viterbi, membership_train.
