@@ -8,7 +8,7 @@
 ##
 ## bench_octave.m runs it last.
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time, add_module_dir
+addpath (fileparts (mfilename ("fullpath")));  # best_time(s), add_module_dir
 add_module_dir ();
 
 function set_threads (value)
@@ -34,8 +34,8 @@ printf ("\n%d sequences at L = %d (n = %d), T = %d, best of 3 (seconds a sequenc
 printf ("%18s %12s %12s %12s %10s %10s\n", "module", "loop", "batch", "batch, 1 th", "loop/batch", "1 th/batch");
 for module = {"Zellmor_mex", "Zellmor_raw_mex", "Zellmor_grad_mex"}
   set_threads ("");
-  single = best_time (@() loop (module{1}, T, sequences, S, P), 0, 3);
-  batch = best_time (@() feval (module{1}, T, sequences, S, P), 0, 3);
+  times = best_times ({@() loop(module{1}, T, sequences, S, P), @() feval(module{1}, T, sequences, S, P)}, 0, 3);
+  [single, batch] = deal (times(1), times(2));
   set_threads ("1");
   one = best_time (@() feval (module{1}, T, sequences, S, P), 0, 3);
   printf ("%18s %10.3g s %10.3g s %10.3g s %9.2fx %9.2fx\n", module{1}, single / B, batch / B, one / B, ...
@@ -48,8 +48,8 @@ set_threads ("1");
 for L = [8 10 12 14]
   [S, P] = all_subsets (L);
   O = (0.5 + rand (L, 100)) / L;
-  raw = best_time (@() Zellmor_raw_mex (100, O, S, P), 0, 5);
-  rescaled = best_time (@() Zellmor_mex (100, O, S, P), 0, 5);
+  times = best_times ({@() Zellmor_raw_mex(100, O, S, P), @() Zellmor_mex(100, O, S, P)}, 0, 5);
+  [raw, rescaled] = deal (times(1), times(2));
   printf ("%4d %8d %10.4g s %10.4g s %7.2fx\n", L, 2 ^ L, raw, rescaled, rescaled / raw);
 endfor
 set_threads (threads_before);

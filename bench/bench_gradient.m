@@ -8,7 +8,7 @@
 ##
 ##   MEX_MODULE_DIR=build/octave octave-cli --no-history bench/bench_gradient.m
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows, add_module_dir
+addpath (fileparts (mfilename ("fullpath")));  # best_time(s), family_rows, add_module_dir
 
 ## The forward recursion keeping every rescaled column, then the backward
 ## pass, each step one vectorised update per symbol of the last state.
@@ -84,8 +84,8 @@ assert (abs (logL - shuffled_logL) < 1e-12 * abs (logL) && max (abs (dO(:) - shu
 printf ("\nL = 14, T = 200, best of runs within %g s each\n", budget);
 for order = {{"subset order", S, P}, {"rows shuffled", shuffled_S, shuffled_P}}
   [name, So, Po] = order{1}{:};
-  forward = best_time (@() Zellmor_mex (T, O, So, Po), budget);
-  gradient = best_time (@() gradient_call (T, O, So, Po), budget);
+  times = best_times ({@() Zellmor_mex(T, O, So, Po), @() gradient_call(T, O, So, Po)}, budget);
+  [forward, gradient] = deal (times(1), times(2));
   printf ("  %-14s Zellmor_mex %.4f s, Zellmor_grad_mex %.4f s, gradient/forward %.2f\n", ...
           name, forward, gradient, gradient / forward);
 endfor

@@ -14,7 +14,7 @@
 ## Without MEX_MODULE_DIR the modules are taken from ../build/octave, next to
 ## this script.
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows
+addpath (fileparts (mfilename ("fullpath")));  # best_time(s), family_rows
 
 ## Forward recursion, one vectorised update per symbol of the last state.
 function F = forward_vectorised (T, O, S, P)
@@ -309,8 +309,8 @@ for i = 1:rows (order_cases)
   F = Zellmor_raw_mex (T, O, S, P);
   assert (isequal (Zellmor_raw_mex (T, O, shuffled_S, shuffled_P), F(kept)));
   order_n(i) = n;
-  order_times(i, 1) = best_time (@() Zellmor_raw_mex (T, O, S, P), budget);
-  order_times(i, 2) = best_time (@() Zellmor_raw_mex (T, O, shuffled_S, shuffled_P), budget);
+  order_times(i, :) = best_times ({@() Zellmor_raw_mex(T, O, S, P), ...
+                                   @() Zellmor_raw_mex(T, O, shuffled_S, shuffled_P)}, budget);
   order_terms(i) = nnz (P ~= -1) * (T - 1);
 endfor
 clear S P shuffled_S shuffled_P F;

@@ -8,7 +8,7 @@
 ##
 ##   MEX_MODULE_DIR=build/octave octave-cli --no-history bench/bench_path.m
 1;
-addpath (fileparts (mfilename ("fullpath")));  # best_time, family_rows, add_module_dir, resident_growth_kb
+addpath (fileparts (mfilename ("fullpath")));  # best_times, family_rows, add_module_dir, resident_growth_kb
 
 function path_call (T, O, S, P)
   [~, ~, ~] = Zellmor_path_mex (T, O, S, P);
@@ -42,10 +42,10 @@ n = rows (S);
 [logp, symbols] = Zellmor_path_mex (T, O, S, P);
 [shuffled_logp, shuffled_symbols] = Zellmor_path_mex (T, O, shuffled_S, shuffled_P);
 assert (isequal (logp, shuffled_logp) && isequal (symbols, shuffled_symbols));
-printf ("\nL = 14, T = 200, best of runs within %g s each\n", budget);
+printf ("\nL = 14, T = 200, best of runs taken in turn within %g s each\n", budget);
 for order = {{"subset order", S, P}, {"rows shuffled", shuffled_S, shuffled_P}}
   [name, So, Po] = order{1}{:};
-  raw = best_time (@() Zellmor_raw_mex (T, O, So, Po), budget);
-  path = best_time (@() path_call (T, O, So, Po), budget);
+  times = best_times ({@() Zellmor_raw_mex(T, O, So, Po), @() path_call(T, O, So, Po)}, budget);
+  [raw, path] = deal (times(1), times(2));
   printf ("  %-14s Zellmor_raw_mex %.4f s, Zellmor_path_mex %.4f s, path/raw %.2f\n", name, raw, path, path / raw);
 endfor

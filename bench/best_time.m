@@ -4,16 +4,5 @@ function t = best_time (f, budget, least)
   if (nargin < 3)
     least = 3;
   endif
-  f ();
-  t = Inf;
-  total = 0;
-  runs = 0;
-  while (runs < least || (total < budget && runs < 50))
-    tic ();
-    f ();
-    elapsed = toc ();
-    t = min (t, elapsed);
-    total += elapsed;
-    runs += 1;
-  endwhile
+  t = best_times ({f}, budget, least);
 endfunction

@@ -84,6 +84,18 @@ StateSpace withEmptyRow(StateSpace space) {
     return space;
 }
 
+// All subsets of L symbols, row i holding symbol c where i has bit L - 1 - c:
+// the offsets of P fall as k grows.
+StateSpace reversedSymbols(std::int32_t L) {
+    const StateSpace space = allSubsets(L);
+    std::vector<double> S(space.S.size());
+    for (std::int32_t c = 0; c < L; ++c) {
+        std::copy_n(space.S.begin() + static_cast<std::ptrdiff_t>(L - 1 - c) * space.n, space.n,
+                    S.begin() + static_cast<std::ptrdiff_t>(c) * space.n);
+    }
+    return withPredecessors(S, space.n, L);
+}
+
 std::vector<double> randomWeights(std::size_t count, double low, double high, std::mt19937_64& rng) {
     std::uniform_real_distribution<double> weight(low, high);
     std::vector<double> x(count);
@@ -104,6 +116,7 @@ TEST_F(Path, MatchesTheLiteralPathInEveryLayout) {
     spaces.push_back({"a chain, the empty row standing in", withEmptyRow(subsetFamily(3, {0, 1, 3, 7}))});
     spaces.push_back(
         {"odd sets, the empty row standing in", withEmptyRow(subsetFamily(4, {0, 1, 2, 4, 7, 8, 11, 13, 14, 15}))});
+    spaces.push_back({"all subsets of 10, offsets falling with k", reversedSymbols(10)});
     spaces.push_back({"all subsets of 14, two threads' worth", allSubsets(14)});
     spaces.push_back({"all subsets of 17: more columns than a unit takes in registers", allSubsets(17)});
     for (const auto& [name, space] : spaces) {
