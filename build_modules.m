@@ -21,15 +21,22 @@ function build_modules (out_dir)
     % mkoctfile takes compiler and linker flags from the environment only.
     restore_flags = onCleanup (add_to_build_flags ({'CXXFLAGS', compile_flags(), 'LDFLAGS', runtime_flags()}));
   end
+  % The shared sources are compiled once, each folder's objects in a folder
+  % of their own (file names repeat across folders), and linked into every
+  % module beside its gateway.
+  object_dir = tempname ();
+  remove_objects = onCleanup (@() remove_folder (object_dir, is_octave));
+  objects = cellfun (@(source) compile_object (root, source, object_dir, is_octave), shared_sources, ...
+                     'UniformOutput', false);
   for k = 1:numel (modules)
     name = modules{k};
-    sources = [{fullfile(root, 'modules', [name '.cpp'])}, shared_sources];
+    gateway = fullfile (root, 'modules', [name '.cpp']);
     if is_octave
       mex (['-I' root], ['-Wl,--version-script=' fullfile(root, 'cmake', 'mexFunction.map')], ...
-           '-o', fullfile (out_dir, name), sources{:});
+           '-o', fullfile (out_dir, name), gateway, objects{:});
     else
       mex ('-compatibleArrayDims', ['-I' root], ['CXXFLAGS=$CXXFLAGS ' compile_flags()], ...
-           ['LDFLAGS=$LDFLAGS ' runtime_flags()], '-outdir', out_dir, '-output', name, sources{:});
+           ['LDFLAGS=$LDFLAGS ' runtime_flags()], '-outdir', out_dir, '-output', name, gateway, objects{:});
     end
     copyfile (fullfile (root, 'modules', [name '.m']), out_dir);
   end
@@ -49,8 +56,8 @@ function lines = text_lines (file)
 end
 
 % Every .cpp file of the folders in modules/SOURCES. The extra flags that
-% file gives some files only tune their speed, and a single mex call cannot
-% give them to one file alone: they are left to the CMake and package builds.
+% file gives some files only tune their speed: they are left to the CMake
+% and package builds, whose compilers this function cannot assume.
 function sources = listed_sources (root)
   sources = {};
   for entry = text_lines (fullfile (root, 'modules', 'SOURCES'))
@@ -59,6 +66,41 @@ function sources = listed_sources (root)
     end
     listing = dir (fullfile (root, entry{1}, '*.cpp'));
     sources = [sources, cellfun(@(file) fullfile (root, entry{1}, file), {listing.name}, 'UniformOutput', false)];
+  end
+end
+
+% Compiles one source into object_dir/<its folder>/ and returns the object.
+function object = compile_object (root, source, object_dir, is_octave)
+  [folder, base] = fileparts (source);
+  [~, folder_name] = fileparts (folder);
+  out = fullfile (object_dir, folder_name);
+  if ~exist (out, 'dir')
+    mkdir (out);
+  end
+  if is_octave
+    object = fullfile (out, [base '.o']);
+    mex ('-c', ['-I' root], '-o', object, source);
+  else
+    mex ('-c', '-compatibleArrayDims', ['-I' root], ['CXXFLAGS=$CXXFLAGS ' compile_flags()], '-outdir', out, source);
+    extension = '.o';
+    if ispc ()
+      extension = '.obj';
+    end
+    object = fullfile (out, [base extension]);
+  end
+end
+
+function remove_folder (folder, is_octave)
+  if ~exist (folder, 'dir')
+    return;
+  end
+  if is_octave
+    % Octave asks before removing a folder with files in it, unless told not to.
+    confirm = confirm_recursive_rmdir (false);
+    rmdir (folder, 's');
+    confirm_recursive_rmdir (confirm);
+  else
+    rmdir (folder, 's');
   end
 end
 
