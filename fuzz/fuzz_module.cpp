@@ -196,9 +196,9 @@ Case assemblyCase(fuzz::Reader& r) {
     for (std::size_t i = 0; i < list.rows; ++i) list.values.push_back(static_cast<double>(1 + r.below(S.cols)));
     Arg size = matrix(1, S.rows - 1, std::vector<double>(S.rows - 1, 0.0));
     Case c{{size, w, list, matrix(1, codes.size(), codes), cum}};
-    // Bytes: the form (none, "full", "sparse").
-    const char* const forms[] = {"", "full", "sparse"};
-    const std::string form = forms[r.below(3)];
+    // Bytes: the form (none, "full", "sparse", the latter two in any case).
+    const char* const forms[] = {"", "full", "sparse", "Full", "SPARSE", "sParse"};
+    const std::string form = forms[r.below(6)];
     if (!form.empty()) c.args.push_back(text(form));
     return c;
 }
