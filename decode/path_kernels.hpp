@@ -367,29 +367,39 @@ struct UnitColumns {
     }
 };
 
-// A unit group's columns over the units of [low, high), the unit's weights
-// and codes in registers across them.
-template <std::int32_t lanes, bool begun>
-FORWARD_INLINE void takeUnitGroup(const Group& group, double noCode, const double* previous, double* next,
-                                  double* codes, std::int64_t low, std::int64_t high) {
-    using V = typename LaneTypes<lanes>::Lanes;
+// The units of [low, high): each unit's weights and codes (none where
+// not begun) loaded into registers, handed to take(unit, acc, best), and
+// stored back into next and codes.
+template <std::int32_t lanes, bool begun, class V, class Take>
+FORWARD_INLINE void forEachUnit(const V& none, double* next, double* codes, std::int64_t low, std::int64_t high,
+                                Take take) {
     constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
-    const UnitColumns<lanes> columns(group);
-    V none;
-    splat(none, noCode);
     for (std::int64_t unit = low; unit < high; unit += kUnit) {
         V acc[kVectorsPerUnit], best[kVectorsPerUnit];
 #pragma GCC unroll 4
         for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
             loadBest<begun>(next + unit + i * lanes, codes + (unit - low) + i * lanes, none, acc[i], best[i]);
         }
-        columns.take(previous, unit, acc, best);
+        take(unit, acc, best);
 #pragma GCC unroll 4
         for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
             std::memcpy(next + unit + i * lanes, &acc[i], sizeof(V));
             std::memcpy(codes + (unit - low) + i * lanes, &best[i], sizeof(V));
         }
     }
+}
+
+// A unit group's columns over the units of [low, high), the unit's weights
+// and codes in registers across them.
+template <std::int32_t lanes, bool begun>
+FORWARD_INLINE void takeUnitGroup(const Group& group, double noCode, const double* previous, double* next,
+                                  double* codes, std::int64_t low, std::int64_t high) {
+    using V = typename LaneTypes<lanes>::Lanes;
+    const UnitColumns<lanes> columns(group);
+    V none;
+    splat(none, noCode);
+    forEachUnit<lanes, begun>(none, next, codes, low, high,
+                              [&](std::int64_t unit, V* acc, V* best) { columns.take(previous, unit, acc, best); });
 }
 
 // Columns of offsets below a unit over the units of [low, high), `count`
@@ -401,7 +411,6 @@ FORWARD_INLINE void takeSmallGroup(const Group& group, double noCode, const doub
                                    double* codes, std::int64_t low, std::int64_t high) {
     using V = typename LaneTypes<lanes>::Lanes;
     using M = typename LaneTypes<lanes>::Mask;
-    constexpr std::int64_t kUnit = kVectorsPerUnit * lanes;
     M laneIndex;
     setLaneIndices(laneIndex);
     M taking[count];
@@ -417,12 +426,7 @@ FORWARD_INLINE void takeSmallGroup(const Group& group, double noCode, const doub
         vectors[g] = 0;
         for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) vectors[g] |= ((i * lanes) & offset[g]) != 0 ? 1 << i : 0;
     }
-    for (std::int64_t unit = low; unit < high; unit += kUnit) {
-        V acc[kVectorsPerUnit], best[kVectorsPerUnit];
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            loadBest<begun>(next + unit + i * lanes, codes + (unit - low) + i * lanes, none, acc[i], best[i]);
-        }
+    forEachUnit<lanes, begun>(none, next, codes, low, high, [&](std::int64_t unit, V* acc, V* best) {
 #pragma GCC unroll 4
         for (std::int32_t g = 0; g < count; ++g) {
 #pragma GCC unroll 4
@@ -437,12 +441,7 @@ FORWARD_INLINE void takeSmallGroup(const Group& group, double noCode, const doub
                 }
             }
         }
-#pragma GCC unroll 4
-        for (std::int32_t i = 0; i < kVectorsPerUnit; ++i) {
-            std::memcpy(next + unit + i * lanes, &acc[i], sizeof(V));
-            std::memcpy(codes + (unit - low) + i * lanes, &best[i], sizeof(V));
-        }
-    }
+    });
 }
 
 // Columns every state of [low, high) takes, `count` of them.
