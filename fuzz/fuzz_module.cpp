@@ -435,11 +435,7 @@ void checkAgainstPipeline(const Case& c, const mxArray* result) {
     const std::vector<double> expected =
         callAccepted("Quivane_mex", {matrix(1, S.rows - 1, std::vector<double>(S.rows - 1, 0.0)), c.args[1], list,
                                      matrix(1, codes.size(), codes), cum, text("sparse")});
-    const std::vector<double> got = standin::fullValues(result);
-    if (got.size() != expected.size() ||
-        (!got.empty() && std::memcmp(got.data(), expected.data(), got.size() * sizeof(double)) != 0)) {
-        fail("differs from the code pipeline's matrix");
-    }
+    if (!sameBits(standin::fullValues(result), expected)) fail("differs from the code pipeline's matrix");
 }
 
 void checkOutcome(const Case& c, const std::vector<mxArray*>& arrays, const std::vector<std::vector<double>>& before,
