@@ -91,7 +91,6 @@ struct PathBatchInputs {
 struct PathBatchPlan {
     BatchPlan forward;
     PathPlan shared;  // no sequence's T or O
-    PathOptions options;
 };
 
 // Checks T and every sequence's O (a fault names the sequence), then S, P

@@ -26,7 +26,6 @@ bool planPathBatch(const PathBatchInputs& in, const PathOptions& options, PathBa
             return false;
         }
     }
-    plan->options = options;
     plan->shared.forward = plan->forward.shared;
     const ForwardInputs states{{}, {}, in.forward.membership, in.forward.predecessors, {}, false};
     return planPathStates(states, in.finalWeights, in.path, options, &plan->shared, fault);

@@ -37,8 +37,7 @@ struct PathStepWeights {
     // -1 and noCode where there is none.
     const double* stayWeight;
     const double* stayCode;
-    void* codes;  // the step's trace row, by place
-    CodeWidth width;
+    void* codes;    // the step's trace row, by place
     double noCode;  // the code of none, the largest of the width
 };
 

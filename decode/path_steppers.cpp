@@ -111,8 +111,8 @@ RescaledSteps::RescaledSteps(const PathPlan& shape, CallStop& stop, bool onCalli
                                      static_cast<std::size_t>(shape.kernels->unitStates))) {
     driver_.replaceStep(this);
     if (shape.forward.offsets.offset) listStayColumns(shape.forward.offsets);
-    weights_ = {nullptr,         columnWeight_,          columnRank_, unitRank_, stayWeight_, stayCode_, nullptr,
-                shape.codeWidth, noCode(shape.codeWidth)};
+    weights_ = {nullptr,     columnWeight_, columnRank_, unitRank_,
+                stayWeight_, stayCode_,     nullptr,     noCode(shape.codeWidth)};
 }
 
 void RescaledSteps::step(std::int32_t, const double* previous, double* next, std::int32_t first,

@@ -65,8 +65,6 @@ public:
     // whose final weight (with w) is best.
     bool exactFor(const ScaledNumber& best) const;
 
-    StepDriver& driver() { return driver_; }
-
 private:
     void step(std::int32_t step, const double* previous, double* next, std::int32_t first,
               std::int32_t last) const override;

@@ -9,13 +9,9 @@ function [logL, D, D0] = model_batch (S, P, p, O, lengths, w)
   B = numel (lengths);
   [free, steps, which] = free_sequences (p, lengths);
   cells = [mat2cell(O, size (O, 1), lengths), free];
-  if (nargout < 2)
-    logZ = Zellmor_grad_mex ([lengths, steps], cells, S, P, w);
-  else
-    [logZ, dO] = Zellmor_grad_mex ([lengths, steps], cells, S, P, w);
-    D = [dO{1:B}];
-    per_length = cellfun (@(d) sum (d, 2), dO(B+1:end), 'UniformOutput', false);
-    D0 = [per_length{:}] * accumarray (which(:), 1, [numel(steps) 1]);
-  end
+  [logZ, dO] = Zellmor_grad_mex ([lengths, steps], cells, S, P, w);
+  D = [dO{1:B}];
+  per_length = cellfun (@(d) sum (d, 2), dO(B+1:end), 'UniformOutput', false);
+  D0 = [per_length{:}] * accumarray (which(:), 1, [numel(steps) 1]);
   logL = logZ(1:B) - logZ(B + which);
 end

@@ -3,7 +3,7 @@ function problems = state_problems (S, first)
 % states, given first = state_lookup (S): a cell array of rows {mnemonic,
 % text}, in this order, for those found: duplicateStates, noEmptyState,
 % lastRowLacksSymbol. Each text says what is wrong and the fix.
-  [n, L] = size (S);
+  n = size (S, 1);
   problems = cell (0, 2);
   copies = find (first ~= (1:n)');
   if (~isempty (copies))
