@@ -193,7 +193,7 @@ bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& r
     // on two threads each runs its sequences on one. Rescaled steps of the
     // subset layout on one thread run two sequences at a time; where a step
     // is split between threads instead, one lane runs a sequence at a time.
-    ForwardPlan shared = batch.shared;
+    ForwardPlan shared = StepDriver::stepsOnly(batch.shared, normalize);
     const std::int32_t workers = batchWorkers(batch);
     if (workers == 2) shared.threads = 1;
     const bool pairs = StepDriver::rescalesOnOneThread(shared, normalize) && !shared.order.place;

@@ -4,9 +4,7 @@
 #include "forward/step_recorder.hpp"
 
 bool forwardRecursion(const ForwardPlan& plan, bool normalize, const ForwardResult& result, Fault* fault) {
-    // Steps that run on one thread need no second one waiting beside them.
-    ForwardPlan steps = plan;
-    if (StepDriver::rescalesOnOneThread(plan, normalize)) steps.threads = 1;
+    const ForwardPlan steps = StepDriver::stepsOnly(plan, normalize);
     StepDriver driver(steps, normalize);
     StepRecorder recorder(plan, result);
     driver.startSequence(plan);

@@ -41,6 +41,12 @@ bool StepDriver::rescalesOnOneThread(const ForwardPlan& plan, bool normalize) {
             (plan.threads == 0 && plan.states < kSplitRescaledStates));
 }
 
+ForwardPlan StepDriver::stepsOnly(const ForwardPlan& plan, bool normalize) {
+    ForwardPlan steps = plan;
+    if (rescalesOnOneThread(plan, normalize)) steps.threads = 1;
+    return steps;
+}
+
 void StepDriver::startSequence(const ForwardPlan& sequence) {
     plan_ = &sequence;
     pending_ = false;

@@ -117,6 +117,10 @@ public:
     // scheduler's threads.
     static bool rescalesOnOneThread(const ForwardPlan& plan, bool normalize);
 
+    // plan for a driver whose call has no other phase: on one thread where
+    // its steps take one, so that no second thread waits beside them.
+    static ForwardPlan stepsOnly(const ForwardPlan& plan, bool normalize);
+
     // The threads the steps run on, chunkCount(states) chunks a phase, for
     // other phases of the call between runs.
     ChunkScheduler& scheduler() { return scheduler_; }
