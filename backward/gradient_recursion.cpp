@@ -82,9 +82,7 @@ struct BackwardPhase {
         phase.work = [self](std::int32_t chunk) {
             if (self->stop->stopped()) return;
             const ForwardPlan& fp = self->plan->forward;
-            const std::int32_t first = chunk * kChunkStates;
-            const std::int32_t last =
-                static_cast<std::int32_t>(std::min<std::int64_t>(first + kChunkStates, fp.states));
+            const auto [first, last] = statesOf(chunk, fp.states);
             double* partial = self->partials + std::int64_t{chunk} * fp.symbols;
             std::fill_n(partial, fp.symbols, 0.0);
             if (fp.offsets.offset) {

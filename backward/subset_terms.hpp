@@ -16,8 +16,6 @@ namespace {
 
 // The interleave of the derivative's sums: fixed, whatever the vector width.
 constexpr std::int32_t kInterleave = 8;
-// Columns a subset table may have: its offsets are powers of two below 2^31.
-constexpr std::int32_t kMaxSubsetColumns = 31;
 // The places of a unit: vectors of their own in registers over the columns.
 constexpr std::int32_t kUnitVectors = 4;
 // Doubles of a cache line, and how far ahead of a unit A_t is fetched.

@@ -226,10 +226,9 @@ bool RescaledSteps::scaleBy(int e, const ColumnStats& stats) {
     ColumnStats* chunkStats = chunkStats_;
     ChunkScheduler::Phase phase;
     phase.work = [plan, column, first, second, chunkStats](std::int32_t chunk) {
-        const std::int32_t n = plan->forward.states;
-        const std::int32_t from = chunk * kChunkStates;
-        const auto to = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{from} + kChunkStates, n));
-        plan->kernels->scaleColumn(column, from, to, n, first, second, chunkStats + chunk);
+        const StateRange places = statesOf(chunk, plan->forward.states);
+        plan->kernels->scaleColumn(column, places.first, places.last, plan->forward.states, first, second,
+                                   chunkStats + chunk);
     };
     driver_.scheduler().run(phase);
     scale_ = scale_ + e;

@@ -64,6 +64,9 @@ struct SubsetOffsets {
     std::int32_t columns;  // K
 };
 
+// Columns a subset table may have: its offsets are powers of two below 2^31.
+constexpr std::int32_t kMaxSubsetColumns = 31;
+
 // Everything the steps need, validated and built once per call. Steps are
 // counted from 1; the steps keep the weights in a column of their own order
 // (see ColumnOrder).

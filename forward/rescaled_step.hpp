@@ -18,9 +18,6 @@
 namespace {
 namespace rescaled_step {
 
-// Columns a subset table may have: its offsets are powers of two below 2^31.
-constexpr std::int32_t kMaxColumns = 31;
-
 // The table's columns as each unit of `vectors` vectors reads them, for
 // `sequences` sequences: the offset, each sequence's weight in every lane
 // and, for an offset below a vector, the lanes that take it. `small` leading
@@ -33,9 +30,9 @@ struct UnitColumns {
     std::int32_t count;
     std::int32_t small;
     std::int32_t wholeFrom;
-    std::int64_t offset[kMaxColumns];
-    V weight[sequences][kMaxColumns];
-    Mask taking[kMaxColumns];
+    std::int64_t offset[kMaxSubsetColumns];
+    V weight[sequences][kMaxSubsetColumns];
+    Mask taking[kMaxSubsetColumns];
 };
 
 // acc + ((the predecessors' weights + own) * weight), as subset_step adds a

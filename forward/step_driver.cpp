@@ -12,16 +12,6 @@ namespace {
 static_assert(kChunkStates % kStateUnit == 0, "chunks start where the subset step may start");
 static_assert((std::int64_t{1} << 31) / kChunkStates <= ChunkScheduler::kMaxChunks, "any n fits a phase");
 
-struct StateRange {
-    std::int32_t first, last;
-};
-
-// The places [first, last) of a chunk of a column of n states.
-StateRange statesOf(std::int32_t chunk, std::int32_t n) {
-    const std::int32_t first = chunk * kChunkStates;
-    return {first, static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{first} + kChunkStates, n))};
-}
-
 }  // namespace
 
 StepDriver::StepDriver(const ForwardPlan& plan, bool normalize) : StepDriver(plan, normalize, ownStop_, true) {}

@@ -5,6 +5,7 @@
 #ifndef FORWARD_STEP_DRIVER_HPP
 #define FORWARD_STEP_DRIVER_HPP
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -45,6 +46,16 @@ constexpr std::int32_t kChunkStates = 2048;
 // The chunks of a column of `states` states, the last one possibly short.
 inline std::int32_t chunkCount(std::int32_t states) {
     return static_cast<std::int32_t>((static_cast<std::int64_t>(states) + kChunkStates - 1) / kChunkStates);
+}
+
+struct StateRange {
+    std::int32_t first, last;
+};
+
+// The places [first, last) of chunk `chunk` of a column of n states.
+inline StateRange statesOf(std::int32_t chunk, std::int32_t n) {
+    const std::int32_t first = chunk * kChunkStates;
+    return {first, static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{first} + kChunkStates, n))};
 }
 
 // A kernel of another recursion over the same states and table, run in the
