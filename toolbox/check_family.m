@@ -85,7 +85,7 @@ function problems = predecessor_problems (S, first, E, P)
     Q = find (S(n, :));
   end
   K = numel (Q);
-  if (~((isnumeric (P) || islogical (P)) && isreal (P) && ismatrix (P)) || size (P, 1) ~= n || size (P, 2) < K)
+  if (~(is_real_array (P) && ismatrix (P)) || size (P, 1) ~= n || size (P, 2) < K)
     if (~(isnumeric (P) || islogical (P)))
       found = ['P is a ' class(P)];
     elseif (~isreal (P))

@@ -181,7 +181,7 @@ function options = checked_options (caller, options, sizeE)
 end
 
 function yes = is_real_scalar (x)
-  yes = (isnumeric (x) || islogical (x)) && isreal (x) && isscalar (x);
+  yes = is_real_array (x) && isscalar (x);
 end
 
 function option_error (caller, name, wanted, found)

@@ -60,7 +60,3 @@ function fault = probability_fault (q, tolerance)
     fault = sprintf ('they sum to %.17g', sum (q));
   end
 end
-
-function yes = is_real_array (x)
-  yes = (isnumeric (x) || islogical (x)) && isreal (x);
-end

@@ -17,7 +17,7 @@ function [Y, lengths, shape] = report_sequences (caller, reports, M)
     if (~isempty (shape))
       where = sprintf ('sequence %d of reports', b);
     end
-    if (~(isnumeric (y) || islogical (y)) || ~isreal (y) || ~isvector (y) || isempty (y))
+    if (~is_real_array (y) || ~isvector (y) || isempty (y))
       error ([caller ':badReports'], '%s: %s must be a vector of at least one report (a row or a column); found %s', ...
              caller, where, shape_text (y));
     end

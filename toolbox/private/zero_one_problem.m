@@ -1,7 +1,7 @@
 function problem = zero_one_problem (S)
 % '' when S is a real numeric or logical matrix of 0 and 1 entries; else
 % what is wrong with it, as words that follow the argument's name.
-  if (~((isnumeric (S) || islogical (S)) && isreal (S) && ismatrix (S)))
+  if (~(is_real_array (S) && ismatrix (S)))
     problem = 'must be a real matrix of 0 and 1 entries';
     return;
   end
