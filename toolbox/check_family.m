@@ -112,11 +112,6 @@ function problems = predecessor_problems (S, first, E, P)
   named = holds & ~unset;
   % The row each named entry must equal: S_j without the symbol, or, where
   % that set is not a row, the empty set (first copies; NaN where S has none).
-  empty = find (~any (S, 2), 1);
-  if (isempty (empty))
-    empty = NaN;
-  end
-  E(E == 0) = empty;
   entries = P(named);
   meant = E(named);
   whole = entries == fix (entries) & entries >= 1 & entries <= n;

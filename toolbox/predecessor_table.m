@@ -59,22 +59,18 @@ function P = predecessor_table (S)
     return;
   end
   [first, P] = state_lookup (S);
-  [j, k] = find (P == 0);
+  [j, k] = find (isnan (P));
   if (~isempty (j))
-    empty = find (~any (S, 2), 1);
-    if (isempty (empty))
-      [j, at] = min (j);
-      Q = find (S(n, :));
-      symbol = Q(k(at));
-      less = S(j, :);
-      less(symbol) = 0;
-      error ('predecessor_table:noEmptyState', ...
-             ['predecessor_table: row %d of S, the state %s, holds symbol %d, and %s (the state without it) ' ...
-              'is not a row of S: its entry of P names the empty set, whose weight is 0 at every step, and S ' ...
-              'has no empty set. Add the empty set as a row (row 1 by convention, the row the transition ' ...
-              'modules leave out).'], j, state_text (S(j, :)), symbol, state_text (less));
-    end
-    P(P == 0) = empty;
+    [j, at] = min (j);
+    Q = find (S(n, :));
+    symbol = Q(k(at));
+    less = S(j, :);
+    less(symbol) = 0;
+    error ('predecessor_table:noEmptyState', ...
+           ['predecessor_table: row %d of S, the state %s, holds symbol %d, and %s (the state without it) ' ...
+            'is not a row of S: its entry of P names the empty set, whose weight is 0 at every step, and S ' ...
+            'has no empty set. Add the empty set as a row (row 1 by convention, the row the transition ' ...
+            'modules leave out).'], j, state_text (S(j, :)), symbol, state_text (less));
   end
   % A missing empty row is refused above where it matters, and only there.
   problems = state_problems (S, first);

@@ -3,8 +3,9 @@ function [first, less] = state_lookup (S)
 % and 1 entries with at least one row, as states. first (n x 1): first(j) is
 % the first row equal to row j. less (n x K, K the symbols of the last row):
 % less(j, k) is the first row equal to row j without the k-th symbol of the
-% last row, 0 where row j holds that symbol and no row equals row j without
-% it, and -1 where row j lacks the symbol. Rows are compared by whole-number
+% last row; where row j holds that symbol and no row equals row j without
+% it, the first empty row (NaN where S has none), whose weight is 0 at every
+% step; and -1 where row j lacks the symbol. Rows are compared by whole-number
 % keys, the symbols of each block of up to 53 columns as the bits of a
 % double, which holds them exactly.
   [n, L] = size (S);
@@ -20,6 +21,10 @@ function [first, less] = state_lookup (S)
   if (nargout < 2)
     return;
   end
+  empty = find (~any (S, 2), 1);
+  if (isempty (empty))
+    empty = NaN;
+  end
   Q = find (S(n, :));
   less = -ones (n, numel (Q));
   for k = 1:numel (Q)
@@ -31,7 +36,7 @@ function [first, less] = state_lookup (S)
     else
       [found, at] = ismember (wanted, distinct, 'rows');
     end
-    rows_less = zeros (numel (holds), 1);
+    rows_less = repmat (empty, numel (holds), 1);
     rows_less(found) = first_of(at(found));
     less(holds, k) = rows_less;
   end
