@@ -1,11 +1,9 @@
 #include "backward/gradient_batch.hpp"
 
 #include <algorithm>
-#include <optional>
 
 #include "backward/gradient_workspace.hpp"
 #include "kernel/scratch.hpp"
-#include "parallel/sequence_claims.hpp"
 
 namespace {
 
@@ -38,36 +36,19 @@ bool planGradientBatch(const GradientBatchInputs& in, const GradientOptions& opt
 }
 
 bool gradientBatch(const GradientBatchPlan& batch, const GradientBatchResult& result, Fault* fault) {
-    const std::int32_t workers = batchWorkers(batch.forward);
-    GradientPlan shape = batch.shared;
-    if (workers == 2) shape.forward.threads = 1;
     KeptRoom room{1, 0, 1};
     for (std::int64_t b = 0; b < batch.forward.count; ++b) {
         const GradientPlan sequence = sequenceGradientPlan(batch, b);
         if (!sequence.zeroLikelihood) room = largerRoom(room, keptRoom(sequence));
     }
-    // Each thread's workspace is made here, where host scratch may be taken.
-    CallStop stop;
-    std::optional<GradientWorkspace> workspaces[2];
-    if (shape.forward.states > 0) {
-        for (std::int32_t w = 0; w < workers; ++w) workspaces[w].emplace(shape, room, stop, w == 0);
-    }
-    const std::int64_t n = shape.forward.states;
-    Fault stopped[2];
-    SequenceClaims claims(batch.forward.count);
-    if (runWorkers(workers, stop, [&](std::int32_t worker) {
-            for (std::int64_t b; (b = claims.claim()) >= 0;) {
-                const GradientPlan sequence = sequenceGradientPlan(batch, b);
-                const GradientResult slice{
-                    result.logLikelihood + b, result.derivatives ? result.derivatives[b] : nullptr,
-                    result.posteriors ? result.posteriors + batch.posteriorStart[b] * n : nullptr};
-                GradientWorkspace* workspace = sequence.zeroLikelihood ? nullptr : &*workspaces[worker];
-                if (!gradientSequence(sequence, workspace, slice, &stopped[worker])) return false;
-            }
-            return true;
-        })) {
-        return true;
-    }
-    setInterrupted(*fault);
-    return false;
+    const std::int64_t n = batch.shared.forward.states;
+    return runBatchSequences<GradientWorkspace>(
+        batch.forward, batch.shared, room,
+        [&](std::int64_t b, GradientWorkspace* workspace, Fault* stopped) {
+            const GradientPlan sequence = sequenceGradientPlan(batch, b);
+            const GradientResult slice{result.logLikelihood + b, result.derivatives ? result.derivatives[b] : nullptr,
+                                       result.posteriors ? result.posteriors + batch.posteriorStart[b] * n : nullptr};
+            return gradientSequence(sequence, sequence.zeroLikelihood ? nullptr : workspace, slice, stopped);
+        },
+        fault);
 }

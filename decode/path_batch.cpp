@@ -1,8 +1,5 @@
-#include <optional>
-
 #include "decode/path.hpp"
 #include "decode/path_workspace.hpp"
-#include "parallel/sequence_claims.hpp"
 
 namespace {
 
@@ -32,32 +29,16 @@ bool planPathBatch(const PathBatchInputs& in, const PathOptions& options, PathBa
 }
 
 bool pathBatch(const PathBatchPlan& batch, const PathBatchResult& result, Fault* fault) {
-    const std::int32_t workers = batchWorkers(batch.forward);
-    PathPlan shape = batch.shared;
-    if (workers == 2) shape.forward.threads = 1;
     PathRoom room{1, 0};
     for (std::int64_t b = 0; b < batch.forward.count; ++b)
         room = largerRoom(room, pathRoom(sequencePathPlan(batch, b)));
-    // Each thread's workspace is made here, where host scratch may be taken.
-    CallStop stop;
-    std::optional<PathWorkspace> workspaces[2];
-    if (shape.forward.states > 0) {
-        for (std::int32_t w = 0; w < workers; ++w) workspaces[w].emplace(shape, room, stop, w == 0);
-    }
-    Fault stopped[2];
-    SequenceClaims claims(batch.forward.count);
-    if (runWorkers(workers, stop, [&](std::int32_t worker) {
-            for (std::int64_t b; (b = claims.claim()) >= 0;) {
-                const PathPlan sequence = sequencePathPlan(batch, b);
-                const PathResult slice{result.logWeight + b, result.symbols ? result.symbols[b] : nullptr,
-                                       result.states ? result.states[b] : nullptr};
-                PathWorkspace* workspace = sequence.noPath ? nullptr : &*workspaces[worker];
-                if (!pathSequence(sequence, workspace, slice, &stopped[worker])) return false;
-            }
-            return true;
-        })) {
-        return true;
-    }
-    setInterrupted(*fault);
-    return false;
+    return runBatchSequences<PathWorkspace>(
+        batch.forward, batch.shared, room,
+        [&](std::int64_t b, PathWorkspace* workspace, Fault* stopped) {
+            const PathPlan sequence = sequencePathPlan(batch, b);
+            const PathResult slice{result.logWeight + b, result.symbols ? result.symbols[b] : nullptr,
+                                   result.states ? result.states[b] : nullptr};
+            return pathSequence(sequence, sequence.noPath ? nullptr : workspace, slice, stopped);
+        },
+        fault);
 }

@@ -5,8 +5,10 @@
 #define FORWARD_FORWARD_BATCH_HPP
 
 #include <cstdint>
+#include <optional>
 
 #include "forward/forward_recursion.hpp"
+#include "parallel/sequence_claims.hpp"
 
 // The inputs of a batch as the gateway read them.
 struct BatchInputs {
@@ -55,5 +57,35 @@ std::int32_t batchWorkers(const BatchPlan& batch);
 // logScale, when not null, is as long). Scratch: two columns per thread and
 // the plan. Returns false, with fault "interrupted", when Ctrl-C stops it.
 bool forwardBatch(const BatchPlan& batch, bool normalize, const ForwardResult& result, Fault* fault);
+
+// Runs sequence b of the batch, every b once, on batchWorkers(batch)
+// threads, each with a Workspace(shape, room, stop, whether it is this
+// thread) made here, where host scratch may be taken (none where shape has
+// no states): run(b, workspace, fault) returns false once stopped. Shape is
+// a plan over the batch's states whose .forward is the shared ForwardPlan.
+// Returns false, with fault "interrupted", when Ctrl-C stops it.
+template <class Workspace, class Shape, class Room, class Run>
+bool runBatchSequences(const BatchPlan& batch, Shape shape, const Room& room, Run run, Fault* fault) {
+    const std::int32_t workers = batchWorkers(batch);
+    if (workers == 2) shape.forward.threads = 1;
+    CallStop stop;
+    std::optional<Workspace> workspaces[2];
+    if (shape.forward.states > 0) {
+        for (std::int32_t w = 0; w < workers; ++w) workspaces[w].emplace(shape, room, stop, w == 0);
+    }
+    Fault stopped[2];
+    SequenceClaims claims(batch.count);
+    if (runWorkers(workers, stop, [&](std::int32_t worker) {
+            Workspace* workspace = workspaces[worker] ? &*workspaces[worker] : nullptr;
+            for (std::int64_t b; (b = claims.claim()) >= 0;) {
+                if (!run(b, workspace, &stopped[worker])) return false;
+            }
+            return true;
+        })) {
+        return true;
+    }
+    setInterrupted(*fault);
+    return false;
+}
 
 #endif
