@@ -55,6 +55,15 @@ bool startLane(const BatchPlan& batch, Lane& lane, const ForwardResult& result, 
     return true;
 }
 
+// Whether lane has a step to run, after starting sequences the thread
+// claims on it while it has none (a sequence whose steps are all done, or
+// none yet).
+bool readyLane(const BatchPlan& batch, Lane& lane, const ForwardResult& result, SequenceClaims& claims) {
+    while ((!lane.busy || lane.step == lane.plan.lastStep) && startLane(batch, lane, result, claims)) {
+    }
+    return lane.busy && lane.step < lane.plan.lastStep;
+}
+
 // Runs the sequences this thread claims, up to `count` lanes of them in
 // step with one another, so that the rescaled steps' sums in row order,
 // chains of dependent additions, run side by side (ColumnOrder::sumEach);
@@ -66,10 +75,7 @@ bool runLanes(const BatchPlan& batch, bool normalize, Lane* lanes, std::int32_t 
         const double* columns[ColumnOrder::kSummedTogether];
         std::int32_t running = 0;
         for (std::int32_t i = 0; i < count; ++i) {
-            Lane& lane = lanes[i];
-            while ((!lane.busy || lane.step == lane.plan.lastStep) && startLane(batch, lane, result, claims)) {
-            }
-            if (lane.busy && lane.step < lane.plan.lastStep) active[running++] = &lane;
+            if (readyLane(batch, lanes[i], result, claims)) active[running++] = &lanes[i];
         }
         if (running == 0) return true;
         for (std::int32_t i = 0; i < running; ++i) {
@@ -98,9 +104,7 @@ bool runPairs(const BatchPlan& batch, Lane* lanes, const ForwardResult& result, 
         std::int32_t running = 0;
         for (std::int32_t i = 0; i < 2; ++i) {
             Lane& lane = lanes[i];
-            while ((!lane.busy || lane.step == lane.plan.lastStep) && startLane(batch, lane, result, claims)) {
-            }
-            if (!lane.busy || lane.step == lane.plan.lastStep) continue;
+            if (!readyLane(batch, lane, result, claims)) continue;
             work[running] = lane.driver->rescaledStep(lane.step + 1);
             active[running++] = &lane;
         }
