@@ -72,7 +72,7 @@ bool planGradientStates(const GradientInputs& in, const GradientOptions& options
     plan->interval = 1;
     if (n == 0) return true;
     const std::int32_t K = plan->forward.predecessorColumns;
-    const std::int32_t* Q = positionsEqualInto(in.forward.membership.data, n - 1, n, L, K, 1.0);
+    const std::int32_t* Q = plan->forward.lastSymbols;
     auto* lastSymbol = scratchArray<bool>(static_cast<std::size_t>(L));
     for (std::int32_t k = 0; k < K; ++k) lastSymbol[Q[k]] = true;
     plan->lastSymbol = lastSymbol;

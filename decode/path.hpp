@@ -48,8 +48,7 @@ struct PathPlan {
     ForwardPlan forward;
     const double* finalWeights;  // w in row order, or null for all ones
     double largestFinalWeight;
-    const double* predecessors;       // P, n x K
-    const std::int32_t* lastSymbols;  // Q, K entries
+    const double* predecessors;  // P, n x K
     bool path;
     CodeWidth codeWidth;
     std::int64_t codeStride;  // entries of one step's trace: n rounded up to whole units of the kernels

@@ -49,7 +49,6 @@ bool planPathStates(const ForwardInputs& states, const ArrayView& finalWeights, 
     plan->codeWidth = K <= 127 ? CodeWidth::byte : K <= 32767 ? CodeWidth::half : CodeWidth::word;
     plan->codeStride = (std::int64_t{n} + kStateUnit - 1) / kStateUnit * kStateUnit;
     plan->predecessors = states.predecessors.data;
-    if (n > 0) plan->lastSymbols = positionsEqualInto(states.membership.data, n - 1, n, fp.symbols, K, 1.0);
     return true;
 }
 

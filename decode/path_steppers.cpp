@@ -137,7 +137,7 @@ void RescaledSteps::weighColumns(std::int32_t step) {
     lightest_ = kInfinity;
     heaviest_ = 0.0;
     for (std::int32_t k = 0; k < K; ++k) {
-        const double w = o[plan_->lastSymbols[k]];
+        const double w = o[plan_->forward.lastSymbols[k]];
         if (w > 0.0) lightest_ = std::min(lightest_, w);
         heaviest_ = std::max(heaviest_, w);
     }

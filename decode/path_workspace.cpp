@@ -56,7 +56,7 @@ bool PathWorkspace::traceBack(PathSteps& steps, const PathPlan& plan, std::int32
             for (k = 0; plan.predecessors[j + std::int64_t{k} * n] == -1.0 || term-- > 0; ++k) {
             }
         }
-        result.symbols[t - 1] = plan.lastSymbols[k] + 1.0;
+        result.symbols[t - 1] = plan.forward.lastSymbols[k] + 1.0;
         if (result.states) result.states[t - 1] = j + 1.0;
         if ((code & 1) == 0) j = static_cast<std::int32_t>(plan.predecessors[j + std::int64_t{k} * n]) - 1;
     };

@@ -50,6 +50,7 @@ bool planStates(const ForwardInputs& in, const ForwardOptions& options, ForwardP
     plan->threads = options.threads;
     plan->kernels = &kernelCopy(options.instructionSet);
     plan->order = {nullptr, n};
+    plan->lastSymbols = nullptr;
     if (n == 0) return true;
     std::int32_t K = 0;
     if (!lastStateSymbolCount(in, &K, fault)) return false;
@@ -63,6 +64,7 @@ bool planStates(const ForwardInputs& in, const ForwardOptions& options, ForwardP
     // Q, the symbols of the last state, is taken only once P is known to be
     // that large: K comes from a sum that no array bounds before.
     std::int32_t* Q = positionsEqualInto(in.membership.data, n - 1, n, in.membership.cols, K, 1.0);
+    plan->lastSymbols = Q;
     if (!layOutTable(in, Q, K, plan, fault)) return false;
     plan->firstMember = firstMembers(in, plan->threads, fault);
     return plan->firstMember != nullptr;

@@ -84,6 +84,7 @@ struct ForwardPlan {
     const KernelCopy* kernels;        // the copy the options and the processor call for
     ColumnOrder order;                // where each state's weight is kept
     const std::int32_t* firstMember;  // per row: the symbol whose weight starts the state at step 1, or -1
+    const std::int32_t* lastSymbols;  // Q: the symbols of the last row, ascending (K entries; null where n = 0)
     SubsetOffsets offsets;            // when set, lane terms are not built
     LaneTerms terms;
 };
