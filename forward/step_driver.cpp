@@ -44,7 +44,7 @@ void StepDriver::startSequence(const ForwardPlan& sequence) {
 }
 
 bool StepDriver::run(std::int32_t from, std::int32_t to, StepObserver& observer, Fault* fault) {
-    if (dividesAhead_ && !replacement_) return runDividingAhead(from, to, observer, fault);
+    if (dividesAhead_) return runDividingAhead(from, to, observer, fault);
     for (std::int32_t step = from + 1; step <= to; ++step) {
         double* const next = columns_[1 - current_];
         const double divisor = advance(step, columns_[current_], next, normalize_);

@@ -108,7 +108,8 @@ public:
     void finishStep(std::int32_t step, double divisor, StepObserver& observer);
 
     // Runs kernel's step in place of the recursion's from the next run on
-    // (null: the recursion's own); the kernel outlives those runs.
+    // (null: the recursion's own); the kernel outlives those runs. Only for
+    // a driver that does not rescale, whose steps run() takes one at a time.
     void replaceStep(const ChunkStep* kernel) { replacement_ = kernel; }
 
     // A rescaled step of the subset layout on one thread (where
