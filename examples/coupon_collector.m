@@ -9,14 +9,37 @@
 %   empty set (row 1 of S, which the matrix leaves out). The closed form
 %       E = integral from 0 to Inf of 1 - prod(1 - exp(-p(c) x)) dx
 %   by quadrature (to a relative 1e-12) checks it, for L = 4 to 20 (2^20
-%   states), with the time of each part. Saves a figure to figure_dir
-%   (default build/figures/).
+%   states), with the time of each part. Saves a figure of both,
+%   coupon_collector.png, where fit_family.m saves its own: into figure_dir
+%   where the caller sets that variable, else into the folder named by
+%   MEX_FIGURE_DIR, else into the current folder, unless that is this
+%   script's own (then into membership_mex_figures in the temporary
+%   folder). The last line printed names the file.
 %     octave-cli --no-history examples/coupon_collector.m
+%
+% The modules are taken from the path where they are (pkg load
+% membership_mex puts them there), else from the folder named by
+% MEX_MODULE_DIR, else from build/octave next to this folder.
 
-here = fileparts(mfilename('fullpath'));
-if ~exist('module_dir', 'var'), module_dir = fullfile(here, '..', 'build', 'octave'); end
-if ~exist('figure_dir', 'var'), figure_dir = fullfile(here, '..', 'build', 'figures'); end
-if ~isempty(module_dir), addpath(module_dir); end
+if exist('Quivane_states_mex') ~= 3
+  module_dir = getenv('MEX_MODULE_DIR');
+  if isempty(module_dir)
+    module_dir = fullfile(fileparts(mfilename('fullpath')), '..', 'build', 'octave');
+  end
+  addpath(module_dir);
+  if exist('Quivane_states_mex') ~= 3
+    error('coupon_collector: the modules were not found in %s; build them first.', module_dir);
+  end
+end
+if ~exist('figure_dir', 'var') || isempty(figure_dir)
+  figure_dir = getenv('MEX_FIGURE_DIR');
+end
+if isempty(figure_dir)
+  figure_dir = pwd;
+  if strcmp(figure_dir, fileparts(mfilename('fullpath')))
+    figure_dir = fullfile(tempdir, 'membership_mex_figures');
+  end
+end
 
 sizes = 4:20;
 [expected, closed, entries, matrix_time, solve_time] = deal(zeros(size(sizes)));
